@@ -1,0 +1,2 @@
+// The host entry-point table and its binding.
+#include "THZTPluginInterface.h"

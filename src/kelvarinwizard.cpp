@@ -1,0 +1,2 @@
+// The plug-in object, its descriptor exports and factory.
+#include "THZTPluginInterface.h"

@@ -1,0 +1,2 @@
+// fft
+#include "../stat.h"

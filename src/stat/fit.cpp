@@ -1,0 +1,2 @@
+// fit
+#include "../stat.h"

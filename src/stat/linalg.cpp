@@ -1,0 +1,2 @@
+// linalg
+#include "../stat.h"

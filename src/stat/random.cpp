@@ -1,0 +1,2 @@
+// random
+#include "../stat.h"

@@ -1,0 +1,2 @@
+// sort
+#include "../stat.h"

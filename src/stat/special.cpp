@@ -1,0 +1,2 @@
+// special
+#include "../stat.h"

@@ -1,0 +1,2 @@
+// stats
+#include "../stat.h"
