@@ -1,2 +1,2 @@
-// fft
+// Fourier transforms.
 #include "../stat.h"

@@ -1,2 +1,2 @@
-// linalg
+// Linear algebra: products, SVD, Gauss-Jordan, Jacobi, SVD solve.
 #include "../stat.h"

@@ -1,2 +1,2 @@
-// random
+// Random deviates.
 #include "../stat.h"

@@ -1,2 +1,2 @@
-// sort
+// Sorting and selection.
 #include "../stat.h"

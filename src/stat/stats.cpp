@@ -1,2 +1,2 @@
-// stats
+// Sample tests, correlation, conversions and running sums.
 #include "../stat.h"

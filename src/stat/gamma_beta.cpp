@@ -1,0 +1,2 @@
+// Gamma family and incomplete beta functions.
+#include "../stat.h"

@@ -1,2 +1,0 @@
-// special
-#include "../stat.h"
