@@ -2,7 +2,7 @@
 // re-indexes part of the matrix without copying it.
 #include <cstdio>
 
-#include "nrutil.h"
+#include <kelvarinwizard/nrutil.h>
 
 int main() {
   const long n = 5;
