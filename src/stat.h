@@ -54,6 +54,14 @@
 // Sorting and selection.
 // ---------------------------------------------------------------------------------------------
 
+// Sorts arr[1..n] ascending in place (quicksort; equal keys in no particular order, except for
+// n <= 7, where their order is kept). Allocates and releases a small work stack; n = 0 returns
+// at once. No state between calls.
+KELVARINWIZARD_API void sort(unsigned long n, float arr[]);
+
+// As sort, and makes every move of arr[1..n] in brr[1..n] too, so each key keeps its companion.
+KELVARINWIZARD_API void sort2(unsigned long n, float arr[], float brr[]);
+
 // (end of sorting and selection)
 
 // ---------------------------------------------------------------------------------------------

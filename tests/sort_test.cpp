@@ -1,0 +1,313 @@
+// Sorting and selection: results against std::sort and std::nth_element on many input shapes,
+// companions kept with their keys, the work-stack bound, and pinned output bits.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "kw_test.h"
+#include "stat.h"
+
+// Not exported: the quicksort with a chosen stack size; returns the peak stack entries used.
+namespace kw_sort_detail {
+unsigned long quicksort_peak(unsigned long n, float arr[], float brr[], unsigned long nstack,
+                             const char *overflow_message);
+}
+
+namespace {
+
+// A float vector addressed 1..n in a block of exactly n elements, so that the sanitized build
+// catches any access to index 0 or n + 1.
+class Keys {
+ public:
+  explicit Keys(const std::vector<float> &values)
+      : n_(values.size()), v_(vector(1, static_cast<long>(n_))) {
+    for (std::size_t i = 0; i < n_; i++) v_[i + 1] = values[i];
+  }
+  ~Keys() { free_vector(v_, 1, static_cast<long>(n_)); }
+  Keys(const Keys &) = delete;
+  Keys &operator=(const Keys &) = delete;
+  float *one_based() { return v_; }
+  std::vector<float> values() const { return std::vector<float>(v_ + 1, v_ + 1 + n_); }
+
+ private:
+  std::size_t n_;
+  float *v_;
+};
+
+using Shape = std::function<std::vector<float>(std::size_t, kwtest::Rng &)>;
+
+struct NamedShape {
+  const char *name;
+  Shape make;
+};
+
+const std::vector<NamedShape> &shapes() {
+  static const std::vector<NamedShape> all = {
+      {"random", [](std::size_t n, kwtest::Rng &r) {
+         std::vector<float> v(n);
+         for (auto &x : v) x = r.uniform(-1000.0f, 1000.0f);
+         return v;
+       }},
+      {"few distinct", [](std::size_t n, kwtest::Rng &r) {
+         std::vector<float> v(n);
+         for (auto &x : v) x = static_cast<float>(r.next() % 5) - 2.0f;
+         return v;
+       }},
+      {"ascending", [](std::size_t n, kwtest::Rng &) {
+         std::vector<float> v(n);
+         for (std::size_t i = 0; i < n; i++) v[i] = static_cast<float>(i) * 0.5f;
+         return v;
+       }},
+      {"descending", [](std::size_t n, kwtest::Rng &) {
+         std::vector<float> v(n);
+         for (std::size_t i = 0; i < n; i++) v[i] = static_cast<float>(n - i);
+         return v;
+       }},
+      {"constant", [](std::size_t n, kwtest::Rng &) { return std::vector<float>(n, 3.25f); }},
+      {"organ pipe", [](std::size_t n, kwtest::Rng &) {
+         std::vector<float> v(n);
+         for (std::size_t i = 0; i < n; i++) v[i] = static_cast<float>(std::min(i, n - 1 - i));
+         return v;
+       }},
+      {"sawtooth", [](std::size_t n, kwtest::Rng &) {
+         std::vector<float> v(n);
+         for (std::size_t i = 0; i < n; i++) v[i] = static_cast<float>(i % 17);
+         return v;
+       }},
+  };
+  return all;
+}
+
+const std::size_t kSizes[] = {1, 2, 3, 6, 7, 8, 9, 31, 100, 1000, 4099};
+
+std::string label(const char *shape, std::size_t n) {
+  return std::string(shape) + ", n = " + std::to_string(n);
+}
+
+std::vector<float> sorted_copy(std::vector<float> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+// Companion values 0, 1, 2, ... are exact in single precision for the sizes used here.
+std::vector<float> positions(std::size_t n) {
+  std::vector<float> v(n);
+  for (std::size_t i = 0; i < n; i++) v[i] = static_cast<float>(i);
+  return v;
+}
+
+// Every companion names a distinct original position, and it still sits next to its key.
+::testing::AssertionResult pairs_kept(const std::vector<float> &original,
+                                      const std::vector<float> &keys,
+                                      const std::vector<float> &companion) {
+  std::vector<bool> seen(original.size(), false);
+  for (std::size_t i = 0; i < keys.size(); i++) {
+    const std::size_t p = static_cast<std::size_t>(companion[i]);
+    if (p >= original.size() || seen[p])
+      return ::testing::AssertionFailure() << "companion at " << i << " repeats or is lost";
+    seen[p] = true;
+    if (kwtest::bits(original[p]) != kwtest::bits(keys[i]))
+      return ::testing::AssertionFailure() << "key at " << i << " lost its companion";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(Quicksort, MatchesStdSortOnEveryShape) {
+  kwtest::Rng rng(11);
+  for (const auto &shape : shapes()) {
+    for (std::size_t n : kSizes) {
+      const std::vector<float> input = shape.make(n, rng);
+      Keys keys(input);
+      sort(n, keys.one_based());
+      EXPECT_EQ(keys.values(), sorted_copy(input)) << label(shape.name, n);
+    }
+  }
+}
+
+TEST(Quicksort, Sort2KeepsEveryCompanionWithItsKey) {
+  kwtest::Rng rng(12);
+  for (const auto &shape : shapes()) {
+    for (std::size_t n : kSizes) {
+      const std::vector<float> input = shape.make(n, rng);
+      Keys keys(input);
+      Keys companion(positions(n));
+      sort2(n, keys.one_based(), companion.one_based());
+      EXPECT_EQ(keys.values(), sorted_copy(input)) << label(shape.name, n);
+      EXPECT_TRUE(pairs_kept(input, keys.values(), companion.values())) << label(shape.name, n);
+    }
+  }
+}
+
+TEST(Quicksort, Sort2MovesKeysExactlyAsSort) {
+  kwtest::Rng rng(13);
+  for (const auto &shape : shapes()) {
+    const std::vector<float> input = shape.make(2000, rng);
+    // Signed zeros compare equal, so their final order shows every move the sort made.
+    std::vector<float> zeros(input.size());
+    for (std::size_t i = 0; i < input.size(); i++) zeros[i] = (i % 3 == 0) ? -0.0f : 0.0f;
+    for (const auto &data : {input, zeros}) {
+      Keys alone(data);
+      Keys paired(data);
+      Keys companion(positions(data.size()));
+      sort(data.size(), alone.one_based());
+      sort2(data.size(), paired.one_based(), companion.one_based());
+      const auto a = alone.values();
+      const auto b = paired.values();
+      EXPECT_EQ(kwtest::hash_bits(a.data(), a.size()), kwtest::hash_bits(b.data(), b.size()))
+          << shape.name;
+    }
+  }
+}
+
+TEST(Quicksort, SmallArraysKeepTheOrderOfEqualKeys) {
+  // Up to seven elements go to straight insertion alone, which is stable.
+  for (std::size_t n = 2; n <= 7; n++) {
+    std::vector<float> input(n);
+    for (std::size_t i = 0; i < n; i++) input[i] = static_cast<float>((n - i) % 2);
+    Keys keys(input);
+    Keys companion(positions(n));
+    sort2(n, keys.one_based(), companion.one_based());
+    const auto c = companion.values();
+    const auto k = keys.values();
+    for (std::size_t i = 1; i < n; i++) {
+      ASSERT_LE(k[i - 1], k[i]) << "n = " << n;
+      if (k[i - 1] == k[i]) {
+        EXPECT_LT(c[i - 1], c[i]) << "n = " << n << ", i = " << i;
+      }
+    }
+  }
+}
+
+TEST(Quicksort, Sort2SmallExample) {
+  Keys keys({3.0f, 1.0f, 2.0f});
+  Keys companion({30.0f, 10.0f, 20.0f});
+  sort2(3, keys.one_based(), companion.one_based());
+  EXPECT_EQ(keys.values(), (std::vector<float>{1.0f, 2.0f, 3.0f}));
+  EXPECT_EQ(companion.values(), (std::vector<float>{10.0f, 20.0f, 30.0f}));
+}
+
+TEST(Quicksort, ZeroCountTouchesNothing) {
+  // An empty block: any read or write of it is an error in the sanitized build.
+  float *empty = vector(1, 0);
+  float *also_empty = vector(1, 0);
+  sort(0, empty);
+  sort2(0, empty, also_empty);
+  // And around a live block, nothing before index 1 changes.
+  std::vector<float> guarded = {7.0f, 9.0f, 8.0f};
+  sort(0, guarded.data() + 1);
+  sort2(0, guarded.data() + 1, guarded.data() + 1);
+  EXPECT_EQ(guarded, (std::vector<float>{7.0f, 9.0f, 8.0f}));
+  free_vector(empty, 1, 0);
+  free_vector(also_empty, 1, 0);
+}
+
+TEST(Quicksort, NotANumberStaysInBoundsAndKeepsTheValues) {
+  // No order is promised with NaN keys, but the scans must stay inside 1..n and no value may
+  // be lost or duplicated.
+  kwtest::Rng rng(14);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (std::size_t n : {2u, 5u, 8u, 9u, 64u, 1000u}) {
+    for (std::uint64_t every : {2u, 3u, 7u}) {
+      std::vector<float> input(n);
+      for (std::size_t i = 0; i < n; i++) input[i] = (i % every == 0) ? nan : rng.uniform();
+      Keys keys(input);
+      Keys companion(positions(n));
+      sort2(n, keys.one_based(), companion.one_based());
+      const auto k = keys.values();
+      const auto c = companion.values();
+      std::vector<bool> seen(n, false);
+      for (std::size_t i = 0; i < n; i++) {
+        const std::size_t p = static_cast<std::size_t>(c[i]);
+        ASSERT_LT(p, n);
+        ASSERT_FALSE(seen[p]);
+        seen[p] = true;
+        EXPECT_EQ(kwtest::bits(k[i]), kwtest::bits(input[p])) << "n = " << n;
+      }
+    }
+  }
+}
+
+// The largest number of pending pairs any input of n elements can cause (see sort.cpp): a push
+// that makes d pairs needs a subarray of at least 8 elements and at most n / 2^(d-1).
+unsigned long pair_bound(unsigned long n) {
+  unsigned long d = 0;
+  while ((n >> d) >= 8) d++;
+  return d;
+}
+
+TEST(Quicksort, WorkStackStaysWithinItsBound) {
+  kwtest::Rng rng(15);
+  for (const auto &shape : shapes()) {
+    for (std::size_t n : {100u, 5000u, 65536u}) {
+      std::vector<float> input = shape.make(n, rng);
+      const unsigned long peak =
+          kw_sort_detail::quicksort_peak(n, input.data() - 1, nullptr, 128, "overflow");
+      EXPECT_LE(peak / 2, pair_bound(n)) << label(shape.name, n);
+    }
+  }
+  // Constant keys split every subarray into halves: the deepest stack there is. It reaches
+  // the bound, so the bound is tight and a stack sized to it can not be smaller.
+  for (std::size_t n : {1000u, 1u << 18}) {
+    std::vector<float> same(n, 1.0f);
+    const unsigned long peak =
+        kw_sort_detail::quicksort_peak(n, same.data() - 1, nullptr, 128, "overflow");
+    EXPECT_GE(peak / 2 + 1, pair_bound(n)) << "n = " << n;
+    EXPECT_LE(peak / 2, pair_bound(n)) << "n = " << n;
+  }
+  // 64 pairs cover every 64-bit count.
+  EXPECT_LE(pair_bound(~0ul), 61u);
+}
+
+TEST(Quicksort, OverflowGuardEndsTheProcess) {
+  // Only reachable with a stack smaller than the library's; it must fail loudly, not write
+  // past the stack.
+  std::vector<float> same(4096, 1.0f);
+  const unsigned long peak =
+      kw_sort_detail::quicksort_peak(same.size(), same.data() - 1, nullptr, 128, "overflow");
+  ASSERT_GE(peak, 4u);
+  KW_EXPECT_NRERROR(kw_sort_detail::quicksort_peak(same.size(), same.data() - 1, nullptr,
+                                                   peak - 2, "NSTACK too small in sort."),
+                    "NSTACK too small in sort.");
+  std::vector<float> companion(same.size(), 0.0f);
+  KW_EXPECT_NRERROR(kw_sort_detail::quicksort_peak(same.size(), same.data() - 1,
+                                                   companion.data() - 1, peak - 2,
+                                                   "NSTACK too small in sort2."),
+                    "NSTACK too small in sort2.");
+}
+
+TEST(Quicksort, PinnedOutputBits) {
+  // Keys with many ties and signed zeros, so that the exact sequence of moves shows in both
+  // the key bits and the companion order.
+  struct Case {
+    std::size_t n;
+    std::uint64_t seed;
+    std::uint64_t keys_hash;
+    std::uint64_t companion_hash;
+  };
+  const Case cases[] = {
+      {50, 21, 9277537171248377328ull, 7806716995522762438ull},
+      {1000, 22, 7918551871966882871ull, 15444311357802153258ull},
+      {20000, 23, 3991667750664672371ull, 1742224591113855742ull},
+  };
+  for (const Case &c : cases) {
+    kwtest::Rng rng(c.seed);
+    std::vector<float> input(c.n);
+    for (auto &x : input) {
+      const std::uint64_t r = rng.next();
+      x = (r % 4 == 0) ? ((r & 16) ? -0.0f : 0.0f) : static_cast<float>(r % 97) - 48.0f;
+    }
+    Keys keys(input);
+    Keys companion(positions(c.n));
+    sort2(c.n, keys.one_based(), companion.one_based());
+    const auto k = keys.values();
+    const auto p = companion.values();
+    EXPECT_EQ(kwtest::hash_bits(k.data(), k.size()), c.keys_hash) << "n = " << c.n;
+    EXPECT_EQ(kwtest::hash_bits(p.data(), p.size()), c.companion_hash) << "n = " << c.n;
+  }
+}
+
+}  // namespace
