@@ -62,6 +62,19 @@ KELVARINWIZARD_API void sort(unsigned long n, float arr[]);
 // As sort, and makes every move of arr[1..n] in brr[1..n] too, so each key keeps its companion.
 KELVARINWIZARD_API void sort2(unsigned long n, float arr[], float brr[]);
 
+// Sorts ra[1..n] ascending in place (heapsort; equal keys in no particular order). Allocates
+// nothing; n < 2 returns at once. No state between calls.
+KELVARINWIZARD_API void hpsort(unsigned long n, float ra[]);
+
+// Returns the k-th smallest (k = 1 the smallest) of arr[1..n], rearranging arr so that arr[k]
+// holds it, with nothing larger before and nothing smaller after. Allocates nothing. For k
+// outside 1..n (n = 0 included) returns NaN and leaves arr untouched.
+KELVARINWIZARD_API float select(unsigned long k, unsigned long n, float arr[]);
+
+// As select, for unsigned 16-bit values; the result is 0..65535, or -1 (arr untouched) for k
+// outside 1..n.
+KELVARINWIZARD_API int select_ushort(unsigned long k, unsigned long n, unsigned short arr[]);
+
 // (end of sorting and selection)
 
 // ---------------------------------------------------------------------------------------------

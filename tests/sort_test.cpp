@@ -310,4 +310,172 @@ TEST(Quicksort, PinnedOutputBits) {
   }
 }
 
+TEST(Heapsort, MatchesStdSortOnEveryShape) {
+  kwtest::Rng rng(31);
+  for (const auto &shape : shapes()) {
+    for (std::size_t n : kSizes) {
+      const std::vector<float> input = shape.make(n, rng);
+      Keys keys(input);
+      hpsort(n, keys.one_based());
+      EXPECT_EQ(keys.values(), sorted_copy(input)) << label(shape.name, n);
+    }
+  }
+}
+
+TEST(Heapsort, ZeroAndOneTouchNothing) {
+  float *empty = vector(1, 0);
+  hpsort(0, empty);
+  free_vector(empty, 1, 0);
+  std::vector<float> guarded = {7.0f, 9.0f, 8.0f};
+  hpsort(0, guarded.data() + 1);
+  hpsort(1, guarded.data());
+  EXPECT_EQ(guarded, (std::vector<float>{7.0f, 9.0f, 8.0f}));
+}
+
+TEST(Heapsort, PinnedOutputBits) {
+  // Signed zeros among ties show the exact sequence of moves.
+  const std::pair<std::size_t, std::uint64_t> cases[] = {
+      {50, 8423053917045302999ull}, {1000, 18254849687984946191ull}, {20000, 9079927203868632379ull}};
+  kwtest::Rng rng(32);
+  for (const auto &c : cases) {
+    std::vector<float> input(c.first);
+    for (auto &x : input) {
+      const std::uint64_t r = rng.next();
+      x = (r % 4 == 0) ? ((r & 16) ? -0.0f : 0.0f) : static_cast<float>(r % 97) - 48.0f;
+    }
+    Keys keys(input);
+    hpsort(c.first, keys.one_based());
+    const auto k = keys.values();
+    EXPECT_EQ(k, sorted_copy(input));
+    EXPECT_EQ(kwtest::hash_bits(k.data(), k.size()), c.second) << "n = " << c.first;
+  }
+}
+
+// The ranks to try for n elements: both ends, the median, and a few inside.
+std::vector<unsigned long> ranks(unsigned long n, kwtest::Rng &rng) {
+  std::vector<unsigned long> k = {1, n, (n + 1) / 2};
+  for (int i = 0; i < 3; i++) k.push_back(1 + rng.next() % n);
+  return k;
+}
+
+// keys is a permutation of input holding the k-th smallest at k, with nothing larger before it
+// and nothing smaller after it.
+template <class T>
+::testing::AssertionResult selected(const std::vector<T> &input, const std::vector<T> &keys,
+                                    unsigned long k) {
+  std::vector<T> a = input, b = keys;
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  if (a != b) return ::testing::AssertionFailure() << "not a permutation of the input";
+  for (unsigned long i = 0; i < keys.size(); i++) {
+    if (i + 1 < k && keys[i] > keys[k - 1])
+      return ::testing::AssertionFailure() << "larger element before position k at " << i + 1;
+    if (i + 1 > k && keys[i] < keys[k - 1])
+      return ::testing::AssertionFailure() << "smaller element after position k at " << i + 1;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(Select, MatchesNthElementOnEveryShape) {
+  kwtest::Rng rng(41);
+  for (const auto &shape : shapes()) {
+    for (std::size_t n : kSizes) {
+      const std::vector<float> input = shape.make(n, rng);
+      for (unsigned long k : ranks(n, rng)) {
+        std::vector<float> want = input;
+        std::nth_element(want.begin(), want.begin() + static_cast<long>(k - 1), want.end());
+        Keys keys(input);
+        const float got = select(k, n, keys.one_based());
+        EXPECT_EQ(got, want[k - 1]) << label(shape.name, n) << ", k = " << k;
+        EXPECT_EQ(kwtest::bits(got), kwtest::bits(keys.values()[k - 1]));
+        EXPECT_TRUE(selected(input, keys.values(), k)) << label(shape.name, n) << ", k = " << k;
+      }
+    }
+  }
+}
+
+TEST(Select, UnsignedShortMatchesNthElement) {
+  kwtest::Rng rng(42);
+  for (std::size_t n : kSizes) {
+    for (unsigned modulus : {3u, 65536u}) {
+      std::vector<unsigned short> input(n);
+      for (auto &x : input) x = static_cast<unsigned short>(rng.next() % modulus);
+      for (unsigned long k : ranks(n, rng)) {
+        std::vector<unsigned short> want = input, keys = input;
+        std::nth_element(want.begin(), want.begin() + static_cast<long>(k - 1), want.end());
+        EXPECT_EQ(select_ushort(k, n, keys.data() - 1), static_cast<int>(want[k - 1]))
+            << "n = " << n << ", k = " << k;
+        EXPECT_TRUE(selected(input, keys, k)) << "n = " << n << ", k = " << k;
+      }
+    }
+  }
+}
+
+TEST(Select, UnsignedShortComparesAsUnsigned) {
+  std::vector<unsigned short> keys = {40000, 1};
+  EXPECT_EQ(select_ushort(1, 2, keys.data() - 1), 1);
+  EXPECT_EQ(keys, (std::vector<unsigned short>{1, 40000}));
+  EXPECT_EQ(select_ushort(2, 2, keys.data() - 1), 40000);
+  std::vector<unsigned short> top = {65535, 65535, 0, 65535};
+  EXPECT_EQ(select_ushort(4, 4, top.data() - 1), 65535);
+}
+
+TEST(Select, EqualElementsAndSmallCounts) {
+  Keys same(std::vector<float>(9, -2.5f));
+  EXPECT_EQ(select(5, 9, same.one_based()), -2.5f);
+  EXPECT_EQ(same.values(), std::vector<float>(9, -2.5f));
+  Keys one({4.0f});
+  EXPECT_EQ(select(1, 1, one.one_based()), 4.0f);
+  Keys two({2.0f, -1.0f});
+  EXPECT_EQ(select(2, 2, two.one_based()), 2.0f);
+  EXPECT_EQ(two.values(), (std::vector<float>{-1.0f, 2.0f}));
+}
+
+TEST(Select, RankOutsideOneToNTouchesNothing) {
+  // Exactly sized blocks: the sanitized build flags any access outside 1..n.
+  const std::vector<float> input = {3.0f, 1.0f, 2.0f};
+  const struct {
+    unsigned long k, n;
+  } cases[] = {{1, 0}, {0, 0}, {0, 3}, {4, 3}, {~0ul, 3}};
+  for (const auto &c : cases) {
+    std::vector<float> prefix(input.begin(), input.begin() + static_cast<long>(c.n));
+    Keys keys(prefix);
+    EXPECT_TRUE(std::isnan(select(c.k, c.n, keys.one_based()))) << "k = " << c.k << ", n = " << c.n;
+    EXPECT_EQ(keys.values(), prefix);
+    std::vector<unsigned short> shorts = {5, 0, 9};
+    EXPECT_EQ(select_ushort(c.k, c.n, shorts.data() - 1), -1) << "k = " << c.k << ", n = " << c.n;
+    EXPECT_EQ(shorts, (std::vector<unsigned short>{5, 0, 9}));
+  }
+}
+
+TEST(Select, PinnedOutputBits) {
+  // The rearranged array after each selection, ties and signed zeros included.
+  struct Case {
+    std::size_t n;
+    unsigned long k;
+    std::uint64_t float_hash;
+    std::uint64_t ushort_hash;
+  };
+  const Case cases[] = {{50, 25, 11261504806908224210ull, 618004338385060682ull},
+                        {1000, 1, 12494782249170634830ull, 16883499201374102110ull},
+                        {1000, 700, 5076812913042296080ull, 9166628142223471637ull},
+                        {20001, 10001, 4757113984168807403ull, 5634172839960804868ull}};
+  kwtest::Rng rng(43);
+  for (const Case &c : cases) {
+    std::vector<float> input(c.n);
+    std::vector<unsigned short> shorts(c.n);
+    for (std::size_t i = 0; i < c.n; i++) {
+      const std::uint64_t r = rng.next();
+      input[i] = (r % 4 == 0) ? ((r & 16) ? -0.0f : 0.0f) : static_cast<float>(r % 97) - 48.0f;
+      shorts[i] = static_cast<unsigned short>((r >> 8) % 1000);
+    }
+    Keys keys(input);
+    select(c.k, c.n, keys.one_based());
+    select_ushort(c.k, c.n, shorts.data() - 1);
+    const auto k = keys.values();
+    EXPECT_EQ(kwtest::hash_bits(k.data(), k.size()), c.float_hash) << "n = " << c.n;
+    EXPECT_EQ(kwtest::hash_bits(shorts.data(), shorts.size()), c.ushort_hash) << "n = " << c.n;
+  }
+}
+
 }  // namespace

@@ -2,7 +2,7 @@
 // selection of the k-th smallest float or unsigned 16-bit value.
 #include "../stat.h"
 
-#include <cmath>
+#include <limits>
 
 namespace kw_sort_detail {
 unsigned long quicksort_peak(unsigned long n, float arr[], float brr[], unsigned long nstack,
@@ -153,4 +153,91 @@ void sort(unsigned long n, float arr[]) {
 void sort2(unsigned long n, float arr[], float brr[]) {
   if (n == 0) return;
   quicksort(n, KeysWithCompanion{arr, brr}, kStackEntries, "NSTACK too small in sort2.");
+}
+
+void hpsort(unsigned long n, float ra[]) {
+  if (n < 2) return;
+  unsigned long h = n / 2 + 1;  // next position to sift down while the heap is built
+  unsigned long r = n;          // last position still in the heap
+  for (;;) {
+    float v;
+    if (h > 1) {
+      v = ra[--h];
+    } else {
+      v = ra[r];
+      ra[r] = ra[1];
+      if (--r == 1) {
+        ra[1] = v;
+        return;
+      }
+    }
+    unsigned long p = h;
+    unsigned long q = h + h;
+    while (q <= r) {
+      if (q < r && ra[q] < ra[q + 1]) q++;  // the larger child; the left one on a tie
+      if (v < ra[q]) {
+        ra[p] = ra[q];
+        p = q;
+        q += q;
+      } else {
+        q = r + 1;
+      }
+    }
+    ra[p] = v;
+  }
+}
+
+namespace {
+
+// Quickselect over keys 1..n with 1 <= k <= n: leaves keys[k] in its sorted place, everything
+// before it <= and everything after it >= it.
+template <class T>
+T select_in_place(unsigned long k, unsigned long n, T arr[]) {
+  auto exchange = [arr](unsigned long x, unsigned long y) {
+    const T t = arr[x];
+    arr[x] = arr[y];
+    arr[y] = t;
+  };
+  unsigned long l = 1;
+  unsigned long ir = n;
+  for (;;) {
+    if (ir <= l + 1) {
+      if (ir == l + 1 && arr[ir] < arr[l]) exchange(l, ir);
+      return arr[k];
+    }
+    const unsigned long mid = l + (ir - l) / 2;  // (l + ir) / 2 without a wrapping sum
+    exchange(mid, l + 1);
+    if (arr[l] > arr[ir]) exchange(l, ir);
+    if (arr[l + 1] > arr[ir]) exchange(l + 1, ir);
+    if (arr[l] > arr[l + 1]) exchange(l, l + 1);
+    unsigned long i = l + 1;
+    unsigned long j = ir;
+    const T a = arr[l + 1];
+    for (;;) {
+      do i++;
+      while (arr[i] < a);
+      do j--;
+      while (arr[j] > a);
+      if (j < i) break;
+      exchange(i, j);
+    }
+    arr[l + 1] = arr[j];
+    arr[j] = a;
+    if (j >= k) ir = j - 1;
+    if (j <= k) l = i;
+  }
+}
+
+}  // namespace
+
+float select(unsigned long k, unsigned long n, float arr[]) {
+  // No k-th element exists (this covers n = 0): answer NaN and touch nothing.
+  if (k < 1 || k > n) return std::numeric_limits<float>::quiet_NaN();
+  return select_in_place(k, n, arr);
+}
+
+int select_ushort(unsigned long k, unsigned long n, unsigned short arr[]) {
+  // No k-th element exists: -1 lies outside every valid result 0..65535; nothing is touched.
+  if (k < 1 || k > n) return -1;
+  return static_cast<int>(select_in_place(k, n, arr));
 }
