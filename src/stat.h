@@ -48,6 +48,18 @@
 // Random deviates.
 // ---------------------------------------------------------------------------------------------
 
+// Uniform deviate in (0, 1), at most 0.99999988f. *idum <= 0 (re)initialises the shuffle table
+// from |*idum|; afterwards *idum holds the generator value (1..2147483646) and must be passed
+// back unchanged to continue; a larger positive value is reduced modulo 2147483647 (a residue
+// of 0 re-initialises as the zero seed). Keeps a process-wide shuffle table: not re-entrant,
+// one thread at a time, shared with gasdev.
+KELVARINWIZARD_API float ran1(long *idum);
+
+// Standard normal deviate from pairs of ran1(idum) values (polar method); every second call
+// returns the deviate saved by the call before, even across a re-seed. Same state and thread
+// rule as ran1.
+KELVARINWIZARD_API float gasdev(long *idum);
+
 // (end of random deviates)
 
 // ---------------------------------------------------------------------------------------------
