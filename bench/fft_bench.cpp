@@ -61,7 +61,8 @@ void BM_gsl_radix2(benchmark::State &state) {
   std::vector<float> work(2 * n);
   for (auto _ : state) {
     std::copy(x.begin(), x.end(), work.begin());
-    if (gsl_fft_complex_float_radix2_forward(work.data(), 1, n) != GSL_SUCCESS) state.SkipWithError("gsl");
+    if (gsl_fft_complex_float_radix2_forward(work.data(), 1, n) != GSL_SUCCESS)
+      state.SkipWithError("gsl");
     benchmark::DoNotOptimize(work.data());
   }
   set_counters(state, double(n));
@@ -156,7 +157,8 @@ void BM_fftw_r2c_3d(benchmark::State &state) {
   const std::size_t total = std::size_t(n) * std::size_t(n) * std::size_t(n);
   const std::vector<float> x = inputs(total);
   float *in = fftwf_alloc_real(total);
-  fftwf_complex *out = fftwf_alloc_complex(std::size_t(n) * std::size_t(n) * std::size_t(n / 2 + 1));
+  fftwf_complex *out =
+      fftwf_alloc_complex(std::size_t(n) * std::size_t(n) * std::size_t(n / 2 + 1));
   fftwf_plan plan = fftwf_plan_dft_r2c_3d(n, n, n, in, out, Flags);
   for (auto _ : state) {
     std::copy(x.begin(), x.end(), in);
