@@ -74,19 +74,19 @@ void four1(float data[], unsigned long nn, int isign) {
     j += m;
   }
 
-  // Danielson-Lanczos stages; mmax floats = mmax complex points per transform being formed.
-  unsigned long mmax = 2;
-  while (n > mmax) {
-    const unsigned long istep = mmax << 1;
-    const double theta = (two_pi_decimal / static_cast<double>(mmax)) * static_cast<double>(isign);
+  // Danielson-Lanczos stages; len floats = len complex points per transform being formed.
+  unsigned long len = 2;
+  while (n > len) {
+    const unsigned long step = len << 1;
+    const double theta = (two_pi_decimal / static_cast<double>(len)) * static_cast<double>(isign);
     const double u = std::sin(theta / 2.0);
     const double alpha = -2.0 * u * u;
     const double beta = std::sin(theta);
     double wr = 1.0;
     double wi = 0.0;
-    for (unsigned long m = 1; m < mmax; m += 2) {
-      for (unsigned long i = m; i <= n; i += istep) {
-        const unsigned long k = i + mmax;
+    for (unsigned long m = 1; m < len; m += 2) {
+      for (unsigned long i = m; i <= n; i += step) {
+        const unsigned long k = i + len;
         // Each product pair is summed in double from the widened floats, rounded once.
         const float tr = static_cast<float>(static_cast<double>(data[k]) * wr -
                                             static_cast<double>(data[k + 1]) * wi);
@@ -99,7 +99,7 @@ void four1(float data[], unsigned long nn, int isign) {
       }
       advance_twiddle(wr, wi, alpha, beta);
     }
-    mmax = istep;
+    len = step;
   }
 }
 
@@ -108,86 +108,87 @@ void fourn(float data[], unsigned long nn[], int ndim, int isign) {
   // sends the bit reversal past the array.
   if (!valid_dims(nn, ndim)) nrerror("fourn: a dimension length is not a power of two");
 
-  unsigned long ntot = 1;
-  for (int r = 1; r <= ndim; r++) ntot *= nn[r];
+  unsigned long count = 1;  // complex values in all
+  for (int r = 1; r <= ndim; r++) count *= nn[r];
 
-  unsigned long nprev = 1;
+  unsigned long done = 1;  // product of the lengths already transformed
   for (int r = ndim; r >= 1; r--) {
     const unsigned long n = nn[r];
-    const unsigned long nrem = ntot / (n * nprev);
-    const unsigned long ip1 = nprev << 1;  // float stride along this dimension
-    const unsigned long ip2 = ip1 * n;     // float span of one run of it
-    const unsigned long ip3 = ip2 * nrem;  // 2 * ntot
+    const unsigned long rest = count / (n * done);  // product of the lengths still to do
+    const unsigned long stride = done << 1;         // floats between neighbours along r
+    const unsigned long span = stride * n;          // floats in one full run along r
+    const unsigned long floats = span * rest;       // 2 * count
 
     // Bit reversal along dimension r, carried across every other dimension at once.
-    unsigned long i2rev = 1;
-    for (unsigned long i2 = 1; i2 <= ip2; i2 += ip1) {
-      if (i2 < i2rev) {
-        for (unsigned long i1 = i2; i1 <= i2 + ip1 - 2; i1 += 2) {
-          for (unsigned long i3 = i1; i3 <= ip3; i3 += ip2) swap_pair(data, i3, i2rev + i3 - i2);
+    unsigned long rev = 1;
+    for (unsigned long i = 1; i <= span; i += stride) {
+      if (i < rev) {
+        for (unsigned long p = i; p <= i + stride - 2; p += 2) {
+          for (unsigned long s = p; s <= floats; s += span) swap_pair(data, s, rev + s - i);
         }
       }
-      unsigned long ibit = ip2 >> 1;
-      while (ibit >= ip1 && i2rev > ibit) {
-        i2rev -= ibit;
-        ibit >>= 1;
+      unsigned long bit = span >> 1;
+      while (bit >= stride && rev > bit) {
+        rev -= bit;
+        bit >>= 1;
       }
-      i2rev += ibit;
+      rev += bit;
     }
 
-    // Danielson-Lanczos stages along dimension r.
-    unsigned long ifp1 = ip1;
-    while (ifp1 < ip2) {
-      const unsigned long ifp2 = ifp1 << 1;
-      const unsigned long points = ifp2 / ip1;
-      const double theta = (static_cast<double>(isign) * two_pi_decimal) / static_cast<double>(points);
+    // Danielson-Lanczos stages along dimension r; half floats hold the transforms done so far.
+    unsigned long half = stride;
+    while (half < span) {
+      const unsigned long block = half << 1;
+      const unsigned long points = block / stride;
+      const double theta =
+          (static_cast<double>(isign) * two_pi_decimal) / static_cast<double>(points);
       const double u = std::sin(theta / 2.0);
       const double alpha = -2.0 * u * u;
       const double beta = std::sin(theta);
       double wr = 1.0;
       double wi = 0.0;
-      for (unsigned long i3 = 1; i3 <= ifp1; i3 += ip1) {
+      for (unsigned long o = 1; o <= half; o += stride) {
         // Unlike four1, the twiddle is rounded to single here and the butterfly stays single.
         const float wrs = static_cast<float>(wr);
         const float wis = static_cast<float>(wi);
-        for (unsigned long i1 = i3; i1 <= i3 + ip1 - 2; i1 += 2) {
-          for (unsigned long i2 = i1; i2 <= ip3; i2 += ifp2) {
-            const unsigned long k1 = i2;
-            const unsigned long k2 = k1 + ifp1;
-            const float tr = wrs * data[k2] - wis * data[k2 + 1];
-            const float ti = wrs * data[k2 + 1] + wis * data[k2];
-            data[k2] = data[k1] - tr;
-            data[k2 + 1] = data[k1 + 1] - ti;
-            data[k1] = data[k1] + tr;
-            data[k1 + 1] = data[k1 + 1] + ti;
+        for (unsigned long p = o; p <= o + stride - 2; p += 2) {
+          for (unsigned long y = p; y <= floats; y += block) {
+            const unsigned long z = y + half;
+            const float tr = wrs * data[z] - wis * data[z + 1];
+            const float ti = wrs * data[z + 1] + wis * data[z];
+            data[z] = data[y] - tr;
+            data[z + 1] = data[y + 1] - ti;
+            data[y] = data[y] + tr;
+            data[y + 1] = data[y + 1] + ti;
           }
         }
         advance_twiddle(wr, wi, alpha, beta);
       }
-      ifp1 = ifp2;
+      half = block;
     }
-    nprev *= n;
+    done *= n;
   }
 }
 
 namespace {
 
-// One untangling step shared by realft and rlft3: from the pair (d1, d2) at frequency q and its
-// mirror (d3, d4), in single precision, then each output summed in double left to right from
-// the widened values and rounded once.
-void untangle(float &d1, float &d2, float &d3, float &d4, float c1, float c2, double wr, double wi) {
-  const float h1r = c1 * (d1 + d3);
-  const float h1i = c1 * (d2 - d4);
-  const float h2r = -c2 * (d2 + d4);
-  const float h2i = c2 * (d1 - d3);
-  const double sr = static_cast<double>(h1r);
-  const double si = static_cast<double>(h1i);
-  const double ar = static_cast<double>(h2r);
-  const double ai = static_cast<double>(h2i);
-  d1 = static_cast<float>(sr + ar * wr - ai * wi);
-  d2 = static_cast<float>(si + ai * wr + ar * wi);
-  d3 = static_cast<float>(sr - ar * wr + ai * wi);
-  d4 = static_cast<float>(-si + ai * wr + ar * wi);
+// One untangling step shared by realft and rlft3: the value (d1, d2) at frequency q and its
+// mirror (d3, d4) give the halves s and a in single precision; then each output is summed in
+// double from the widened values, left to right, and rounded once.
+void untangle(float &d1, float &d2, float &d3, float &d4, float k1, float k2, double wr,
+              double wi) {
+  const float sr = k1 * (d1 + d3);
+  const float si = k1 * (d2 - d4);
+  const float ar = -k2 * (d2 + d4);
+  const float ai = k2 * (d1 - d3);
+  const double srd = static_cast<double>(sr);
+  const double sid = static_cast<double>(si);
+  const double ard = static_cast<double>(ar);
+  const double aid = static_cast<double>(ai);
+  d1 = static_cast<float>(srd + ard * wr - aid * wi);
+  d2 = static_cast<float>(sid + aid * wr + ard * wi);
+  d3 = static_cast<float>(srd - ard * wr + aid * wi);
+  d4 = static_cast<float>(-sid + aid * wr + ard * wi);
 }
 
 }  // namespace
@@ -198,14 +199,14 @@ void realft(float data[], unsigned long n, int isign) {
   if (n < 2 || !is_power_of_two(n)) nrerror("realft: length is not a power of two of at least 2");
 
   const unsigned long half = n >> 1;
-  const float c1 = 0.5f;
-  float c2;
+  const float k1 = 0.5f;
+  float k2;
   double theta = pi_double / static_cast<double>(half);
   if (isign == 1) {
-    c2 = -0.5f;
+    k2 = -0.5f;
     four1(data, half, 1);
   } else {
-    c2 = 0.5f;
+    k2 = 0.5f;
     theta = -theta;
   }
   const double u = std::sin(theta / 2.0);
@@ -213,33 +214,30 @@ void realft(float data[], unsigned long n, int isign) {
   const double beta = std::sin(theta);
   double wr = 1.0 + alpha;  // exp(i*theta): the loop starts at frequency 1
   double wi = beta;
-  const unsigned long np3 = n + 3;
   // The pair at frequency n/4 is its own mirror and already holds its final value.
   for (unsigned long i = 2; i <= (n >> 2); i++) {
-    const unsigned long i1 = i + i - 1;
-    const unsigned long i2 = i1 + 1;
-    const unsigned long i3 = np3 - i2;
-    const unsigned long i4 = i3 + 1;
-    untangle(data[i1], data[i2], data[i3], data[i4], c1, c2, wr, wi);
+    const unsigned long p1 = 2 * i - 1;
+    const unsigned long p3 = n + 3 - (p1 + 1);  // float position of frequency n/2 - (i - 1)
+    untangle(data[p1], data[p1 + 1], data[p3], data[p3 + 1], k1, k2, wr, wi);
     advance_twiddle(wr, wi, alpha, beta);
   }
-  const float h1r = data[1];
+  const float h = data[1];
   if (isign == 1) {
-    data[1] = h1r + data[2];
-    data[2] = h1r - data[2];
+    data[1] = h + data[2];
+    data[2] = h - data[2];
   } else {
-    data[1] = c1 * (h1r + data[2]);
-    data[2] = c1 * (h1r - data[2]);
+    data[1] = k1 * (h + data[2]);
+    data[2] = k1 * (h - data[2]);
     four1(data, half, -1);
   }
 }
 
 void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2, unsigned long nn3,
            int isign) {
-  unsigned long nn[4] = {0, nn1, nn2, nn3 >> 1};
+  unsigned long dims[4] = {0, nn1, nn2, nn3 >> 1};
   // len3 below 2 would hand fourn a zero length, and a zero len1 or len2 would make the
   // contiguity check below read row pointers that do not exist; refuse them first.
-  if (nn3 < 2 || !valid_dims(nn, 3))
+  if (nn3 < 2 || !valid_dims(dims, 3))
     nrerror("rlft3: lengths are not powers of two with len3 at least 2");
 
   // The element block must be one contiguous run of len1*len2*len3 floats. The distance is
@@ -250,8 +248,8 @@ void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2, un
       (last - first) / sizeof(float) + 1 != nn1 * nn2 * nn3)
     std::exit(1);  // deliberately silent
 
-  const float c1 = 0.5f;
-  const float c2 = static_cast<float>(-0.5 * static_cast<double>(isign));
+  const float k1 = 0.5f;
+  const float k2 = static_cast<float>(-0.5 * static_cast<double>(isign));
   const double theta = (two_pi_decimal / static_cast<double>(nn3)) * static_cast<double>(isign);
   const double u = std::sin(theta / 2.0);
   const double alpha = -2.0 * u * u;
@@ -259,42 +257,44 @@ void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2, un
   float *block = &data[1][1][1] - 1;  // addressed from 1
 
   if (isign == 1) {
-    fourn(block, nn, 3, isign);
+    fourn(block, dims, 3, isign);
     for (unsigned long i1 = 1; i1 <= nn1; i1++) {
-      for (unsigned long i2 = 1, j2 = 0; i2 <= nn2; i2++) {
-        speq[i1][++j2] = data[i1][i2][1];
-        speq[i1][++j2] = data[i1][i2][2];
+      for (unsigned long i2 = 1; i2 <= nn2; i2++) {
+        speq[i1][2 * i2 - 1] = data[i1][i2][1];
+        speq[i1][2 * i2] = data[i1][i2][2];
       }
     }
   }
 
   for (unsigned long i1 = 1; i1 <= nn1; i1++) {
-    const unsigned long j1 = (i1 != 1 ? nn1 - i1 + 2 : 1);
+    const unsigned long r1 = (i1 != 1 ? nn1 - i1 + 2 : 1);  // mirror row
     double wr = 1.0;
     double wi = 0.0;
-    for (unsigned long i3 = 1, ii3 = 1; i3 <= (nn3 >> 2) + 1; i3++, ii3 += 2) {
+    for (unsigned long i3 = 1; i3 <= (nn3 >> 2) + 1; i3++) {
+      const unsigned long col = 2 * i3 - 1;
       for (unsigned long i2 = 1; i2 <= nn2; i2++) {
         if (i3 == 1) {
           // The q3 = 0 plane, paired with the Nyquist plane kept in speq; twiddle 1.
-          const unsigned long j2 = (i2 != 1 ? ((nn2 - i2) << 1) + 3 : 1);
-          const float h1r = c1 * (data[i1][i2][1] + speq[j1][j2]);
-          const float h1i = c1 * (data[i1][i2][2] - speq[j1][j2 + 1]);
-          const float h2i = c2 * (data[i1][i2][1] - speq[j1][j2]);
-          const float h2r = -c2 * (data[i1][i2][2] + speq[j1][j2 + 1]);
-          data[i1][i2][1] = h1r + h2r;
-          data[i1][i2][2] = h1i + h2i;
-          speq[j1][j2] = h1r - h2r;
-          speq[j1][j2 + 1] = h2i - h1i;
+          const unsigned long r2 = (i2 != 1 ? 2 * (nn2 - i2) + 3 : 1);
+          float *d = data[i1][i2];
+          const float sr = k1 * (d[1] + speq[r1][r2]);
+          const float si = k1 * (d[2] - speq[r1][r2 + 1]);
+          const float ai = k2 * (d[1] - speq[r1][r2]);
+          const float ar = -k2 * (d[2] + speq[r1][r2 + 1]);
+          d[1] = sr + ar;
+          d[2] = si + ai;
+          speq[r1][r2] = sr - ar;
+          speq[r1][r2 + 1] = ai - si;
         } else {
-          const unsigned long j2 = (i2 != 1 ? nn2 - i2 + 2 : 1);
-          const unsigned long j3 = nn3 + 3 - (i3 << 1);
-          untangle(data[i1][i2][ii3], data[i1][i2][ii3 + 1], data[j1][j2][j3], data[j1][j2][j3 + 1],
-                   c1, c2, wr, wi);
+          const unsigned long r2 = (i2 != 1 ? nn2 - i2 + 2 : 1);
+          const unsigned long r3 = nn3 + 3 - 2 * i3;
+          untangle(data[i1][i2][col], data[i1][i2][col + 1], data[r1][r2][r3], data[r1][r2][r3 + 1],
+                   k1, k2, wr, wi);
         }
       }
       advance_twiddle(wr, wi, alpha, beta);
     }
   }
 
-  if (isign == -1) fourn(block, nn, 3, isign);
+  if (isign == -1) fourn(block, dims, 3, isign);
 }
