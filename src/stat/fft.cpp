@@ -1,2 +1,300 @@
-// Fourier transforms.
+// Fourier transforms: complex (four1), multidimensional complex (fourn), real sequence
+// (realft) and real 2-D/3-D (rlft3). All four work in place on offset-indexed float arrays
+// addressed from 1, complex values as interleaved (real, imaginary) pairs.
+//
+// Precision, which the results depend on to the bit:
+// - angles, their sines and the twiddle recurrence w <- w + w*(alpha + i*beta) are double;
+// - four1 and the untangling passes of realft and rlft3 form each twiddle product in double
+//   from the widened floats and round once;
+// - fourn rounds the twiddle to single first and does the whole butterfly in single.
+// The two angle constants differ on purpose: 6.28318530717959 (a decimal slightly above the
+// double nearest 2*pi) and, in realft, 3.141592653589793 (the double nearest pi).
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
 #include "../stat.h"
+
+namespace {
+
+constexpr double two_pi_decimal = 6.28318530717959;
+constexpr double pi_double = 3.141592653589793;
+
+bool is_power_of_two(unsigned long n) { return n != 0 && (n & (n - 1)) == 0; }
+
+// Bound on the number of complex values, so that the float count 2n and every index the loops
+// form from it stay representable.
+constexpr unsigned long max_complex_count = ~0ul >> 1;
+
+void swap_pair(float data[], unsigned long a, unsigned long b) {
+  std::swap(data[a], data[b]);
+  std::swap(data[a + 1], data[b + 1]);
+}
+
+// w <- w * exp(i*theta) by the recurrence, with alpha = -2 sin^2(theta/2), beta = sin(theta);
+// v is w's real part before the step.
+void advance_twiddle(double &wr, double &wi, double alpha, double beta) {
+  const double v = wr;
+  wr = wr + (v * alpha - wi * beta);
+  wi = wi + (wi * alpha + v * beta);
+}
+
+// The checks of fourn's lengths, shared with rlft3: every length a power of two and the float
+// count 2T representable. Returns false instead of reporting, so each caller names itself.
+bool valid_dims(const unsigned long dims[], int ndims) {
+  unsigned long total = 1;
+  for (int r = 1; r <= ndims; r++) {
+    const unsigned long n = dims[r];
+    if (!is_power_of_two(n) || n > max_complex_count / total) return false;
+    total *= n;
+  }
+  return true;
+}
+
+}  // namespace
+
+void four1(float data[], unsigned long nn, int isign) {
+  // A length that is not a power of two sends the bit reversal and the butterflies past the
+  // end of the array; refuse it before touching anything.
+  if (!is_power_of_two(nn) || nn > max_complex_count)
+    nrerror("four1: number of points is not a power of two");
+
+  const unsigned long n = nn << 1;  // float count
+
+  // Bit reversal; i and j count floats, so both are odd.
+  unsigned long j = 1;
+  for (unsigned long i = 1; i < n; i += 2) {
+    if (j > i) swap_pair(data, j, i);
+    unsigned long m = n >> 1;
+    while (m >= 2 && j > m) {
+      j -= m;
+      m >>= 1;
+    }
+    j += m;
+  }
+
+  // Danielson-Lanczos stages; len floats = len complex points per transform being formed.
+  unsigned long len = 2;
+  while (n > len) {
+    const unsigned long step = len << 1;
+    const double theta = (two_pi_decimal / static_cast<double>(len)) * static_cast<double>(isign);
+    const double u = std::sin(theta / 2.0);
+    const double alpha = -2.0 * u * u;
+    const double beta = std::sin(theta);
+    double wr = 1.0;
+    double wi = 0.0;
+    for (unsigned long m = 1; m < len; m += 2) {
+      for (unsigned long i = m; i <= n; i += step) {
+        const unsigned long k = i + len;
+        // Each product pair is summed in double from the widened floats, rounded once.
+        const float tr = static_cast<float>(static_cast<double>(data[k]) * wr -
+                                            static_cast<double>(data[k + 1]) * wi);
+        const float ti = static_cast<float>(static_cast<double>(data[k + 1]) * wr +
+                                            static_cast<double>(data[k]) * wi);
+        data[k] = data[i] - tr;
+        data[k + 1] = data[i + 1] - ti;
+        data[i] = data[i] + tr;
+        data[i + 1] = data[i + 1] + ti;
+      }
+      advance_twiddle(wr, wi, alpha, beta);
+    }
+    len = step;
+  }
+}
+
+void fourn(float data[], unsigned long nn[], int ndim, int isign) {
+  // A zero length would divide by zero below, and any other length that is not a power of two
+  // sends the bit reversal past the array.
+  if (!valid_dims(nn, ndim)) nrerror("fourn: a dimension length is not a power of two");
+
+  unsigned long count = 1;  // complex values in all
+  for (int r = 1; r <= ndim; r++) count *= nn[r];
+
+  unsigned long done = 1;  // product of the lengths already transformed
+  for (int r = ndim; r >= 1; r--) {
+    const unsigned long n = nn[r];
+    const unsigned long rest = count / (n * done);  // product of the lengths still to do
+    const unsigned long stride = done << 1;         // floats between neighbours along r
+    const unsigned long span = stride * n;          // floats in one full run along r
+    const unsigned long floats = span * rest;       // 2 * count
+
+    // Bit reversal along dimension r, carried across every other dimension at once.
+    unsigned long rev = 1;
+    for (unsigned long i = 1; i <= span; i += stride) {
+      if (i < rev) {
+        for (unsigned long p = i; p <= i + stride - 2; p += 2) {
+          for (unsigned long s = p; s <= floats; s += span) swap_pair(data, s, rev + s - i);
+        }
+      }
+      unsigned long bit = span >> 1;
+      while (bit >= stride && rev > bit) {
+        rev -= bit;
+        bit >>= 1;
+      }
+      rev += bit;
+    }
+
+    // Danielson-Lanczos stages along dimension r; half floats hold the transforms done so far.
+    unsigned long half = stride;
+    while (half < span) {
+      const unsigned long block = half << 1;
+      const unsigned long points = block / stride;
+      const double theta =
+          (static_cast<double>(isign) * two_pi_decimal) / static_cast<double>(points);
+      const double u = std::sin(theta / 2.0);
+      const double alpha = -2.0 * u * u;
+      const double beta = std::sin(theta);
+      double wr = 1.0;
+      double wi = 0.0;
+      for (unsigned long o = 1; o <= half; o += stride) {
+        // Unlike four1, the twiddle is rounded to single here and the butterfly stays single.
+        const float wrs = static_cast<float>(wr);
+        const float wis = static_cast<float>(wi);
+        for (unsigned long p = o; p <= o + stride - 2; p += 2) {
+          for (unsigned long y = p; y <= floats; y += block) {
+            const unsigned long z = y + half;
+            const float tr = wrs * data[z] - wis * data[z + 1];
+            const float ti = wrs * data[z + 1] + wis * data[z];
+            data[z] = data[y] - tr;
+            data[z + 1] = data[y + 1] - ti;
+            data[y] = data[y] + tr;
+            data[y + 1] = data[y + 1] + ti;
+          }
+        }
+        advance_twiddle(wr, wi, alpha, beta);
+      }
+      half = block;
+    }
+    done *= n;
+  }
+}
+
+namespace {
+
+// One untangling step shared by realft and rlft3: the value (d1, d2) at frequency q and its
+// mirror (d3, d4) give the halves s and a in single precision; then each output is summed in
+// double from the widened values, left to right, and rounded once.
+void untangle(float &d1, float &d2, float &d3, float &d4, float k1, float k2, double wr,
+              double wi) {
+  const float sr = k1 * (d1 + d3);
+  const float si = k1 * (d2 - d4);
+  const float ar = -k2 * (d2 + d4);
+  const float ai = k2 * (d1 - d3);
+  const double srd = static_cast<double>(sr);
+  const double sid = static_cast<double>(si);
+  const double ard = static_cast<double>(ar);
+  const double aid = static_cast<double>(ai);
+  d1 = static_cast<float>(srd + ard * wr - aid * wi);
+  d2 = static_cast<float>(sid + aid * wr + ard * wi);
+  d3 = static_cast<float>(srd - ard * wr + aid * wi);
+  d4 = static_cast<float>(-sid + aid * wr + ard * wi);
+}
+
+}  // namespace
+
+void realft(float data[], unsigned long n, int isign) {
+  // Below 2 the final step reads and writes data[2], past a one-element array (or both past an
+  // empty one); other lengths that are not powers of two overrun inside four1.
+  if (n < 2 || !is_power_of_two(n)) nrerror("realft: length is not a power of two of at least 2");
+
+  const unsigned long half = n >> 1;
+  const float k1 = 0.5f;
+  float k2;
+  double theta = pi_double / static_cast<double>(half);
+  if (isign == 1) {
+    k2 = -0.5f;
+    four1(data, half, 1);
+  } else {
+    k2 = 0.5f;
+    theta = -theta;
+  }
+  const double u = std::sin(theta / 2.0);
+  const double alpha = -2.0 * u * u;
+  const double beta = std::sin(theta);
+  double wr = 1.0 + alpha;  // exp(i*theta): the loop starts at frequency 1
+  double wi = beta;
+  // The pair at frequency n/4 is its own mirror and already holds its final value.
+  for (unsigned long i = 2; i <= (n >> 2); i++) {
+    const unsigned long p1 = 2 * i - 1;
+    const unsigned long p3 = n + 3 - (p1 + 1);  // float position of frequency n/2 - (i - 1)
+    untangle(data[p1], data[p1 + 1], data[p3], data[p3 + 1], k1, k2, wr, wi);
+    advance_twiddle(wr, wi, alpha, beta);
+  }
+  const float h = data[1];
+  if (isign == 1) {
+    data[1] = h + data[2];
+    data[2] = h - data[2];
+  } else {
+    data[1] = k1 * (h + data[2]);
+    data[2] = k1 * (h - data[2]);
+    four1(data, half, -1);
+  }
+}
+
+void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2, unsigned long nn3,
+           int isign) {
+  unsigned long dims[4] = {0, nn1, nn2, nn3 >> 1};
+  // len3 below 2 would hand fourn a zero length, and a zero len1 or len2 would make the
+  // contiguity check below read row pointers that do not exist; refuse them first.
+  if (nn3 < 2 || !valid_dims(dims, 3))
+    nrerror("rlft3: lengths are not powers of two with len3 at least 2");
+
+  // The element block must be one contiguous run of len1*len2*len3 floats. The distance is
+  // taken on addresses, as the two elements need not belong to one block when it fails.
+  const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(&data[1][1][1]);
+  const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(&data[nn1][nn2][nn3]);
+  if (last < first || (last - first) % sizeof(float) != 0 ||
+      (last - first) / sizeof(float) + 1 != nn1 * nn2 * nn3)
+    std::exit(1);  // deliberately silent
+
+  const float k1 = 0.5f;
+  const float k2 = static_cast<float>(-0.5 * static_cast<double>(isign));
+  const double theta = (two_pi_decimal / static_cast<double>(nn3)) * static_cast<double>(isign);
+  const double u = std::sin(theta / 2.0);
+  const double alpha = -2.0 * u * u;
+  const double beta = std::sin(theta);
+  float *block = &data[1][1][1] - 1;  // addressed from 1
+
+  if (isign == 1) {
+    fourn(block, dims, 3, isign);
+    for (unsigned long i1 = 1; i1 <= nn1; i1++) {
+      for (unsigned long i2 = 1; i2 <= nn2; i2++) {
+        speq[i1][2 * i2 - 1] = data[i1][i2][1];
+        speq[i1][2 * i2] = data[i1][i2][2];
+      }
+    }
+  }
+
+  for (unsigned long i1 = 1; i1 <= nn1; i1++) {
+    const unsigned long r1 = (i1 != 1 ? nn1 - i1 + 2 : 1);  // mirror row
+    double wr = 1.0;
+    double wi = 0.0;
+    for (unsigned long i3 = 1; i3 <= (nn3 >> 2) + 1; i3++) {
+      const unsigned long col = 2 * i3 - 1;
+      for (unsigned long i2 = 1; i2 <= nn2; i2++) {
+        if (i3 == 1) {
+          // The q3 = 0 plane, paired with the Nyquist plane kept in speq; twiddle 1.
+          const unsigned long r2 = (i2 != 1 ? 2 * (nn2 - i2) + 3 : 1);
+          float *d = data[i1][i2];
+          const float sr = k1 * (d[1] + speq[r1][r2]);
+          const float si = k1 * (d[2] - speq[r1][r2 + 1]);
+          const float ai = k2 * (d[1] - speq[r1][r2]);
+          const float ar = -k2 * (d[2] + speq[r1][r2 + 1]);
+          d[1] = sr + ar;
+          d[2] = si + ai;
+          speq[r1][r2] = sr - ar;
+          speq[r1][r2 + 1] = ai - si;
+        } else {
+          const unsigned long r2 = (i2 != 1 ? nn2 - i2 + 2 : 1);
+          const unsigned long r3 = nn3 + 3 - 2 * i3;
+          untangle(data[i1][i2][col], data[i1][i2][col + 1], data[r1][r2][r3], data[r1][r2][r3 + 1],
+                   k1, k2, wr, wi);
+        }
+      }
+      advance_twiddle(wr, wi, alpha, beta);
+    }
+  }
+
+  if (isign == -1) fourn(block, dims, 3, isign);
+}
