@@ -85,7 +85,8 @@ TEST(Products, MatchDoubleReference) {
     matrix_matrix_mult(A, B, R, m, n, p);
     transposematrix_matrix_mult(A, G, m, n);
     matrix_vector_mult(A, x.data(), y.data(), m, n);
-    // Sequential single-precision sums of n terms of magnitude below 1: error below n eps.
+    // Sums of n products below 1 in magnitude: the error grows like sqrt(n) eps in practice;
+    // n eps leaves room. The exact rounding is checked below and by the pinned bits.
     const double tol = n * eps;
     for (int i = 0; i < m; i++) {
       double sy = 0;
