@@ -18,6 +18,66 @@
 // Linear algebra: products, singular value decomposition, Gauss-Jordan, Jacobi, SVD solve.
 // ---------------------------------------------------------------------------------------------
 
+// Product kernels. These address rows and columns from 0 (a matrix m x n has rows 0..m-1,
+// columns 0..n-1, e.g. one from matrix(0, m - 1, 0, n - 1)). Single precision throughout: each
+// sum runs in ascending index order in one single-precision accumulator, no fused multiply-add.
+// Outputs must not share storage with inputs. No allocation, no state.
+
+// R (m x p) = A (m x n) * B (n x p). R is assigned element by element, not cleared first.
+KELVARINWIZARD_API void matrix_matrix_mult(float **A, float **B, float **R, int m, int n, int p);
+// R (m x m) = A * A^T for A (m x n): lower triangle computed, upper triangle an exact copy.
+KELVARINWIZARD_API void transposematrix_matrix_mult(float **A, float **R, int m, int n);
+// y (m) = A (m x n) * x (n); n <= 0 sets y to zeros, m <= 0 writes nothing.
+KELVARINWIZARD_API void matrix_vector_mult(float **A, float *x, float *y, int m, int n);
+// Dot product of a and b (n each); 0 for n <= 0.
+KELVARINWIZARD_API float vector_vector_mult(float *a, float *b, int n);
+// B (n x m) = A^T for A (m x n). Not in place.
+KELVARINWIZARD_API void matrix_transpose(float **A, float **B, int m, int n);
+// Copies an m x n block exactly. mode 0: 0-based to 0-based; 1: 1-based to 1-based; 2: 0-based
+// source to 1-based destination; 3: 1-based source to 0-based destination; any other mode
+// copies nothing.
+KELVARINWIZARD_API void copy_matrix(float **src, float **dst, int m, int n, int mode);
+// A (m x n) = diag(d) * A in place; d holds m values from d[0] (pass &v[1] for a 1-based v).
+KELVARINWIZARD_API void diagmatrix_matrix_mult(float *d, float **A, int m, int n);
+// Same as transposematrix_matrix_mult(A, R, m, p); B, n and both flags are accepted and unused.
+KELVARINWIZARD_API void fast_matrix_matrix_mult(float **A, float **B, float **R, int m, int n, int p, bool first,
+                                                bool second);
+
+// Singular value decomposition A = U * diag(w) * V^T of a (1..m x 1..n; m < n allowed).
+// a is overwritten by U, w (1..n) receives the singular values unsorted, v (1..n x 1..n) V
+// itself. Allocates and frees one work vector. Clears, and on a value that does not converge
+// within 100 sweeps sets, the process-wide non-convergence flag; it never stops the process
+// for that. Thread rule: not re-entrant (the flag is shared), no concurrent calls.
+KELVARINWIZARD_API void svdcmp(float **a, int m, int n, float w[], float **v);
+// sqrt(a^2 + b^2) without destructive overflow or underflow. No state.
+KELVARINWIZARD_API float pythag(float a, float b);
+
+// Gauss-Jordan elimination with full pivoting. a (1..n x 1..n) is replaced by its inverse, b
+// (1..n x 1..m) by the solutions; m may be 0 (b is then never touched). Allocates and frees
+// three integer work vectors. A singular matrix (a zero pivot, or none at all because every
+// remaining candidate is NaN) ends the process through nrerror. No state.
+KELVARINWIZARD_API void gaussj(float **a, int n, float **b, int m);
+// Eigenvalues d (1..n) and eigenvectors, columns of v (1..n x 1..n), of the symmetric matrix
+// given by the diagonal and upper triangle of a (1..n x 1..n); the upper triangle ends as zeros,
+// the diagonal and lower triangle are not touched. *nrot receives the rotation count.
+// Allocates and frees two work vectors; 50 sweeps without convergence end the process. No state.
+KELVARINWIZARD_API void jacobi(float **a, int n, float d[], float **v, int *nrot);
+// Sorts d (1..n) into descending order, moving the columns of v (1..n x 1..n) with it. No state.
+KELVARINWIZARD_API void eigsrt(float d[], float **v, int n);
+
+// Solves A x = b from the decomposition u (1..m x 1..n), w (1..n), v (1..n x 1..n) of svdcmp;
+// b has 1..m, x receives 1..n. A zero w[j] drops its component; no other threshold.
+// Allocates and frees one work vector. No state.
+KELVARINWIZARD_API void svbksb(float **u, float w[], float **v, int m, int n, float b[], float x[]);
+// Covariance cvm (1..ma x 1..ma, exactly symmetric) of fitted parameters from v and w of a
+// decomposition; zero singular values contribute nothing. Allocates and frees one work vector.
+KELVARINWIZARD_API void svdvar(float **v, int ma, float w[], float **cvm);
+// Truncated pseudo-inverse of the n x n matrix a into ainv, both 0-based (rows and columns
+// 0..n-1); a is not changed. Singular values below 1e-6 of the largest, and exact zeros, are
+// dropped (the zero matrix gives the zero matrix). Returns 1. Allocates and frees its work
+// arrays. Thread rule: reads the flag svdcmp sets, so no call may overlap another svdcmp.
+KELVARINWIZARD_API int getInverseMatrixUsingSVD(float **a, float **ainv, int n);
+
 // (end of linear algebra)
 
 // ---------------------------------------------------------------------------------------------
@@ -29,6 +89,42 @@
 // ---------------------------------------------------------------------------------------------
 // Model fitting: linear least squares by SVD, Levenberg-Marquardt.
 // ---------------------------------------------------------------------------------------------
+
+// Fits coef (1..nbasis) so that sum_j coef[j] * basis_j(x) matches y with standard deviations
+// sigma (x, y, sigma: 1..npoints), by the SVD of the weighted design matrix. u (1..npoints x
+// 1..nbasis) is work space and receives U, v (1..nbasis x 1..nbasis) receives V and w (1..nbasis)
+// the singular values, those below 1e-5 of the largest set to 0 (ready for svdvar); *chisq
+// receives chi-square. basis(x, values, nbasis) fills values[1..nbasis]; it is called twice per
+// point, in point order. Allocates and frees two work vectors. Writes the svdcmp flag.
+KELVARINWIZARD_API void svdfit(float x[], float y[], float sig[], int ndata, float a[], int ma, float **u, float **v,
+                               float w[], float *chisq, void (*funcs)(float, float[], int));
+// Polynomial basis for svdfit: p[j] = x^(j-1) for j = 1..np; p[1] = 1 is written even for np < 1.
+KELVARINWIZARD_API void fpoly(float x, float p[], int np);
+
+// One Levenberg-Marquardt step per call, on parameters a (1..ma) of which those with a non-zero
+// ia (1..ma) are fitted (mfit of them). Protocol: *alamda < 0 starts a fit (allocates the state,
+// sets *alamda = 0.001, makes the first step); later calls step with the *alamda left by the
+// previous one, which is lowered on an accepted step and raised on a rejected one; *alamda == 0
+// finishes, leaving in covar (1..ma x 1..ma) the covariance with zero rows and columns for held
+// parameters, and releases the state. After every call a, *chisq and alpha (1..mfit x 1..mfit,
+// compressed numbering) describe the best point so far. A start while a fit is active releases
+// that fit first; a step or finish with no fit started changes nothing and returns.
+// Thread rule: the state is process-wide; one fit at a time, from one thread.
+KELVARINWIZARD_API void mrqmin(float x[], float y[], float sig[], int ndata, float a[], int ia[], int ma,
+                               float **covar, float **alpha, float *chisq,
+                               void (*funcs)(float, float[], float *, float[], int), float *alamda);
+// Curvature alpha (1..mfit x 1..mfit, symmetric), gradient beta (1..mfit) and *chisq of the model
+// at a, over the fitted parameters in compressed numbering. Allocates and frees one work vector.
+KELVARINWIZARD_API void mrqcof(float x[], float y[], float sig[], int ndata, float a[], int ia[], int ma,
+                               float **alpha, float beta[], float *chisq,
+                               void (*funcs)(float, float[], float *, float[], int));
+// Spreads the mfit x mfit covariance in the leading block of covar over all ma parameters in
+// place; rows and columns of held parameters (ia[j] == 0) become 0. No allocation.
+KELVARINWIZARD_API void covsrt(float **covar, int ma, int ia[], int mfit);
+// Sum of Gaussians a[i] * exp(-((x - a[i+1]) / a[i+2])^2) over complete groups of three
+// parameters from 1; *y the value, dyda (1..na) the derivatives, 0 for a trailing incomplete
+// group, whose parameters are not read. Model callback for mrqmin.
+KELVARINWIZARD_API void fgauss(float x, float a[], float *y, float dyda[], int na);
 
 // (end of model fitting)
 

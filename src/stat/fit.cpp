@@ -8,4 +8,198 @@
 
 
 // Linear least squares by SVD, Levenberg-Marquardt --------------------------------------------
+//
+// Sums are single precision in index order; casts mark the few steps carried in double.
 
+#include <cmath>
+
+namespace {
+
+// Levenberg-Marquardt state between the start and the finish call of mrqmin. One fit at a
+// time in the process; `active` tells whether the arrays below are allocated.
+struct MarquardtState {
+  bool active = false;
+  float *atry = nullptr;
+  float *beta = nullptr;
+  float *da = nullptr;
+  float **oneda = nullptr;
+  float ochisq = 0.0f;
+  int mfit = 0;
+};
+MarquardtState lm;
+
+void release_marquardt_state() {
+  if (!lm.active) return;
+  free_matrix(lm.oneda, 1, lm.mfit, 1, 1);
+  free_vector(lm.da, 1, 0);
+  free_vector(lm.beta, 1, 0);
+  free_vector(lm.atry, 1, 0);
+  lm = MarquardtState{};
+}
+
+}  // namespace
+
+void svdfit(float x[], float y[], float sig[], int ndata, float a[], int ma, float **u, float **v, float w[],
+            float *chisq, void (*funcs)(float, float[], int)) {
+  float *b = vector(1, ndata);
+  float *afunc = vector(1, ma);
+  for (int i = 1; i <= ndata; i++) {
+    funcs(x[i], afunc, ma);
+    const float t = 1.0f / sig[i];
+    for (int j = 1; j <= ma; j++) u[i][j] = afunc[j] * t;
+    b[i] = y[i] * t;
+  }
+  svdcmp(u, ndata, ma, w, v);
+
+  float wmax = 0.0f;
+  for (int j = 1; j <= ma; j++)
+    if (w[j] > wmax) wmax = w[j];
+  const float thresh = (float)(1.0e-5 * (double)wmax);
+  for (int j = 1; j <= ma; j++)
+    if (w[j] < thresh) w[j] = 0.0f;
+  svbksb(u, w, v, ndata, ma, b, a);
+
+  float chi = 0.0f;
+  for (int i = 1; i <= ndata; i++) {
+    funcs(x[i], afunc, ma);
+    float sum = 0.0f;
+    for (int j = 1; j <= ma; j++) sum += a[j] * afunc[j];
+    const float r = (y[i] - sum) / sig[i];
+    chi += r * r;
+  }
+  *chisq = chi;
+  free_vector(afunc, 1, ma);
+  free_vector(b, 1, ndata);
+}
+
+void fpoly(float x, float p[], int np) {
+  p[1] = 1.0f;
+  for (int j = 2; j <= np; j++) p[j] = p[j - 1] * x;
+}
+
+void mrqcof(float x[], float y[], float sig[], int ndata, float a[], int ia[], int ma, float **alpha, float beta[],
+            float *chisq, void (*funcs)(float, float[], float *, float[], int)) {
+  float *dyda = vector(1, ma);
+  int mfit = 0;
+  for (int j = 1; j <= ma; j++)
+    if (ia[j]) mfit++;
+  for (int j = 1; j <= mfit; j++) {
+    for (int k = 1; k <= j; k++) alpha[j][k] = 0.0f;
+    beta[j] = 0.0f;
+  }
+  float chi = 0.0f;
+  for (int i = 1; i <= ndata; i++) {
+    float ymod = 0.0f;
+    funcs(x[i], a, &ymod, dyda, ma);
+    const float sig2i = 1.0f / (sig[i] * sig[i]);
+    const float dy = y[i] - ymod;
+    // Lower triangle only, in compressed numbering; mirrored below.
+    for (int j = 0, l = 1; l <= ma; l++) {
+      if (!ia[l]) continue;
+      const float wt = dyda[l] * sig2i;
+      j++;
+      for (int k = 0, mm = 1; mm <= l; mm++)
+        if (ia[mm]) alpha[j][++k] += wt * dyda[mm];
+      beta[j] += dy * wt;
+    }
+    chi += dy * dy * sig2i;
+  }
+  for (int j = 2; j <= mfit; j++)
+    for (int k = 1; k < j; k++) alpha[k][j] = alpha[j][k];
+  *chisq = chi;
+  free_vector(dyda, 1, ma);
+}
+
+void covsrt(float **covar, int ma, int ia[], int mfit) {
+  for (int i = mfit + 1; i <= ma; i++)
+    for (int j = 1; j <= i; j++) covar[i][j] = covar[j][i] = 0.0f;
+  int k = mfit;
+  for (int j = ma; j >= 1; j--) {
+    if (!ia[j]) continue;
+    for (int i = 1; i <= ma; i++) {
+      const float t = covar[i][k];
+      covar[i][k] = covar[i][j];
+      covar[i][j] = t;
+    }
+    for (int i = 1; i <= ma; i++) {
+      const float t = covar[k][i];
+      covar[k][i] = covar[j][i];
+      covar[j][i] = t;
+    }
+    k--;
+  }
+}
+
+void mrqmin(float x[], float y[], float sig[], int ndata, float a[], int ia[], int ma, float **covar, float **alpha,
+            float *chisq, void (*funcs)(float, float[], float *, float[], int), float *alamda) {
+  if (*alamda < 0.0f) {
+    // A start while a fit is active abandons that fit; its state is released, not leaked.
+    release_marquardt_state();
+    lm.atry = vector(1, ma);
+    lm.beta = vector(1, ma);
+    lm.da = vector(1, ma);
+    lm.mfit = 0;
+    for (int j = 1; j <= ma; j++)
+      if (ia[j]) lm.mfit++;
+    lm.oneda = matrix(1, lm.mfit, 1, 1);
+    lm.active = true;
+    *alamda = 0.001f;
+    mrqcof(x, y, sig, ndata, a, ia, ma, alpha, lm.beta, chisq, funcs);
+    lm.ochisq = *chisq;
+    for (int j = 1; j <= ma; j++) lm.atry[j] = a[j];
+  } else if (!lm.active) {
+    // A step or finish with no fit started has nothing to work on: nothing changes.
+    return;
+  }
+
+  const int mfit = lm.mfit;
+  for (int j = 1; j <= mfit; j++) {
+    for (int k = 1; k <= mfit; k++) covar[j][k] = alpha[j][k];
+    covar[j][j] = (float)((double)alpha[j][j] * (1.0 + (double)*alamda));
+    lm.oneda[j][1] = lm.beta[j];
+  }
+  gaussj(covar, mfit, lm.oneda, 1);
+  for (int j = 1; j <= mfit; j++) lm.da[j] = lm.oneda[j][1];
+
+  if (*alamda == 0.0f) {
+    covsrt(covar, ma, ia, mfit);
+    release_marquardt_state();
+    return;
+  }
+
+  // Held parameters keep the value the start call copied into atry.
+  for (int j = 0, l = 1; l <= ma; l++)
+    if (ia[l]) lm.atry[l] = a[l] + lm.da[++j];
+  mrqcof(x, y, sig, ndata, lm.atry, ia, ma, covar, lm.da, chisq, funcs);
+  if (*chisq < lm.ochisq) {
+    *alamda = (float)(0.1 * (double)*alamda);
+    lm.ochisq = *chisq;
+    for (int j = 1; j <= mfit; j++) {
+      for (int k = 1; k <= mfit; k++) alpha[j][k] = covar[j][k];
+      lm.beta[j] = lm.da[j];
+    }
+    for (int l = 1; l <= ma; l++) a[l] = lm.atry[l];
+  } else {
+    // Also taken on equality and when the trial chi-square is not a number.
+    *alamda = 10.0f * *alamda;
+    *chisq = lm.ochisq;
+  }
+}
+
+void fgauss(float x, float a[], float *y, float dyda[], int na) {
+  *y = 0.0f;
+  // Complete groups of three (amplitude, centre, width) only.
+  int i = 1;
+  for (; i + 2 <= na; i += 3) {
+    const float z = (x - a[i + 1]) / a[i + 2];
+    const float ex = (float)std::exp((double)(-(z * z)));
+    const float fac = (float)(((double)z * 2.0) * (double)(a[i] * ex));
+    *y += a[i] * ex;
+    dyda[i] = ex;
+    dyda[i + 1] = fac / a[i + 2];
+    dyda[i + 2] = (fac * z) / a[i + 2];
+  }
+  // A trailing incomplete group has no model term; its derivatives are defined as 0 so that
+  // a fit that frees one of them reads a value instead of uninitialised memory.
+  for (; i <= na; i++) dyda[i] = 0.0f;
+}

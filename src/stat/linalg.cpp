@@ -1,2 +1,576 @@
 // Linear algebra: products, SVD, Gauss-Jordan, Jacobi, SVD solve.
+//
+// Everything here is single precision unless a cast says otherwise. Each cast to double marks
+// a step that is carried in double and each cast back to float the point where it is rounded;
+// results depend on both to the bit, so the code spells them out instead of leaving them to
+// promotion rules. Sums run in ascending index order with one single-precision accumulator.
+#include <cmath>
+
 #include "../stat.h"
+#include "../stat_internal.h"
+
+bool NoConvergenceInSVD = false;
+
+namespace {
+
+// |x| < 1e-6 in the form that never calls a NaN negligible.
+inline bool negligible(float x) { return x >= 0.0f ? x < 1.0e-6f : x > -1.0e-6f; }
+
+// +|a| when b >= 0, -|a| otherwise.
+inline float with_sign_of(float a, float b) { return b >= 0.0f ? std::fabs(a) : -std::fabs(a); }
+inline double with_sign_of(double a, double b) { return b >= 0.0 ? std::fabs(a) : -std::fabs(a); }
+
+// Square root of a single-precision value, taken in double and rounded back to single.
+inline float root_via_double(float s) { return (float)std::sqrt((double)s); }
+
+inline void swap_values(float &x, float &y) {
+  const float t = x;
+  x = y;
+  y = t;
+}
+
+// Lower triangle of R = A * A^T over the first n columns of A, then mirrored.
+void rows_gram(float **A, float **R, int m, int n) {
+  for (int i = 0; i < m; i++) {
+    for (int j = 0; j <= i; j++) {
+      const float *pa = A[i];
+      const float *pb = A[j];
+      float sum = 0.0f;
+      for (int k = 0; k < n; k++) sum += (*pa++) * (*pb++);
+      R[i][j] = sum;
+    }
+  }
+  for (int i = 0; i < m; i++)
+    for (int j = 0; j < i; j++) R[j][i] = R[i][j];
+}
+
+}  // namespace
+
+// Products ------------------------------------------------------------------------------------
+
+void matrix_matrix_mult(float **A, float **B, float **R, int m, int n, int p) {
+  for (int i = 0; i < m; i++) {
+    for (int j = 0; j < p; j++) {
+      float sum = 0.0f;
+      for (int k = 0; k < n; k++) sum += A[i][k] * B[k][j];
+      R[i][j] = sum;
+    }
+  }
+}
+
+void transposematrix_matrix_mult(float **A, float **R, int m, int n) { rows_gram(A, R, m, n); }
+
+void matrix_vector_mult(float **A, float *x, float *y, int m, int n) {
+  for (int i = 0; i < m; i++) {
+    y[i] = 0.0f;
+    for (int j = 0; j < n; j++) y[i] = x[j] * A[i][j] + y[i];
+  }
+}
+
+float vector_vector_mult(float *a, float *b, int n) {
+  float sum = 0.0f;
+  for (int i = 0; i < n; i++) sum += a[i] * b[i];
+  return sum;
+}
+
+void matrix_transpose(float **A, float **B, int m, int n) {
+  for (int i = 0; i < m; i++)
+    for (int j = 0; j < n; j++) B[j][i] = A[i][j];
+}
+
+void copy_matrix(float **src, float **dst, int m, int n, int mode) {
+  switch (mode) {
+    case 0:
+      for (int i = 0; i < m; i++)
+        for (int j = 0; j < n; j++) dst[i][j] = src[i][j];
+      break;
+    case 1:
+      for (int i = 1; i <= m; i++)
+        for (int j = 1; j <= n; j++) dst[i][j] = src[i][j];
+      break;
+    case 2:
+      for (int i = 0; i < m; i++)
+        for (int j = 0; j < n; j++) dst[i + 1][j + 1] = src[i][j];
+      break;
+    case 3:
+      for (int i = 0; i < m; i++)
+        for (int j = 0; j < n; j++) dst[i][j] = src[i + 1][j + 1];
+      break;
+    default:
+      break;
+  }
+}
+
+void diagmatrix_matrix_mult(float *d, float **A, int m, int n) {
+  for (int i = 0; i < m; i++)
+    for (int j = 0; j < n; j++) A[i][j] = d[i] * A[i][j];
+}
+
+void fast_matrix_matrix_mult(float **A, float ** /*B*/, float **R, int m, int /*n*/, int p,
+                             bool /*first*/, bool /*second*/) {
+  rows_gram(A, R, m, p);
+}
+
+// Singular value decomposition ------------------------------------------------------------------
+
+float pythag(float a, float b) {
+  const float absa = std::fabs(a);
+  const float absb = std::fabs(b);
+  if (absa > absb) {
+    const float r = absb / absa;
+    return absa * (float)std::sqrt(1.0 + (double)(r * r));
+  }
+  if (absb == 0.0f) return 0.0f;
+  const float r = absa / absb;
+  return absb * (float)std::sqrt(1.0 + (double)(r * r));
+}
+
+void svdcmp(float **a, int m, int n, float w[], float **v) {
+  NoConvergenceInSVD = false;
+  float *e = vector(1, n);
+  float g = 0.0f, scale = 0.0f, s = 0.0f;
+  float f, h, co, si, x, y, z;
+  int l = 0, nm = 0;
+
+  // Householder reduction to upper bidiagonal form: w the diagonal, e the superdiagonal.
+  for (int i = 1; i <= n; i++) {
+    l = i + 1;
+    e[i] = scale * g;
+    g = s = scale = 0.0f;
+    if (i <= m) {
+      for (int k = i; k <= m; k++) scale += std::fabs(a[k][i]);
+      if (scale != 0.0f) {
+        for (int k = i; k <= m; k++) {
+          a[k][i] = a[k][i] / scale;
+          s += a[k][i] * a[k][i];
+        }
+        f = a[i][i];
+        g = -with_sign_of(root_via_double(s), f);
+        h = f * g - s;
+        a[i][i] = f - g;
+        for (int j = l; j <= n; j++) {
+          s = 0.0f;
+          for (int k = i; k <= m; k++) s += a[k][i] * a[k][j];
+          f = s / h;
+          for (int k = i; k <= m; k++) a[k][j] += f * a[k][i];
+        }
+        for (int k = i; k <= m; k++) a[k][i] = a[k][i] * scale;
+      }
+    }
+    w[i] = scale * g;
+    g = s = scale = 0.0f;
+    if (i <= m && i != n) {
+      for (int k = l; k <= n; k++) scale += std::fabs(a[i][k]);
+      if (scale != 0.0f) {
+        for (int k = l; k <= n; k++) {
+          a[i][k] = a[i][k] / scale;
+          s += a[i][k] * a[i][k];
+        }
+        f = a[i][l];
+        g = -with_sign_of(root_via_double(s), f);
+        h = f * g - s;
+        a[i][l] = f - g;
+        for (int k = l; k <= n; k++) e[k] = a[i][k] / h;
+        for (int j = l; j <= m; j++) {
+          s = 0.0f;
+          for (int k = l; k <= n; k++) s += a[j][k] * a[i][k];
+          for (int k = l; k <= n; k++) a[j][k] += s * e[k];
+        }
+        for (int k = l; k <= n; k++) a[i][k] = a[i][k] * scale;
+      }
+    }
+    // g and scale of the row step carry into e[i + 1] at the top of the next pass.
+  }
+
+  // Right-hand transformations into v. Rows of a beyond m are never reached: for i >= m + 1
+  // the carried g is e[i + 1] = 0.
+  for (int i = n; i >= 1; i--) {
+    if (i < n) {
+      if (g != 0.0f) {
+        // Two divisions in this order, not one by the product: avoids underflow.
+        for (int j = l; j <= n; j++) v[j][i] = (a[i][j] / a[i][l]) / g;
+        for (int j = l; j <= n; j++) {
+          s = 0.0f;
+          for (int k = l; k <= n; k++) s += a[i][k] * v[k][j];
+          for (int k = l; k <= n; k++) v[k][j] += s * v[k][i];
+        }
+      }
+      for (int j = l; j <= n; j++) v[i][j] = v[j][i] = 0.0f;
+    }
+    v[i][i] = 1.0f;
+    g = e[i];
+    l = i;
+  }
+
+  // Left-hand transformations into a, which becomes U.
+  for (int i = (m < n ? m : n); i >= 1; i--) {
+    l = i + 1;
+    g = w[i];
+    for (int j = l; j <= n; j++) a[i][j] = 0.0f;
+    if (g != 0.0f) {
+      g = 1.0f / g;
+      for (int j = l; j <= n; j++) {
+        s = 0.0f;
+        for (int k = l; k <= m; k++) s += a[k][i] * a[k][j];
+        f = (s / a[i][i]) * g;
+        for (int k = i; k <= m; k++) a[k][j] += f * a[k][i];
+      }
+      for (int j = i; j <= m; j++) a[j][i] = a[j][i] * g;
+    } else {
+      for (int j = i; j <= m; j++) a[j][i] = 0.0f;
+    }
+    a[i][i] = a[i][i] + 1.0f;
+  }
+
+  // Diagonalisation of the bidiagonal form by implicit-shift QR, one singular value at a time.
+  for (int k = n; k >= 1; k--) {
+    for (int its = 1; its <= 100; its++) {
+      // Split test. e[1] is always 0, so the scan stops at l = 1 at the latest and w[0] is
+      // never read.
+      bool flag = true;
+      for (l = k; l >= 1; l--) {
+        nm = l - 1;
+        if (negligible(e[l])) {
+          flag = false;
+          break;
+        }
+        if (negligible(w[nm])) break;
+      }
+      if (flag) {
+        // w[nm] is negligible: cancel e[l] by rotations from the left.
+        co = 0.0f;
+        si = 1.0f;
+        for (int i = l; i <= k; i++) {
+          f = si * e[i];
+          e[i] = co * e[i];
+          if (negligible(f)) break;
+          g = w[i];
+          h = pythag(f, g);
+          w[i] = h;
+          h = 1.0f / h;
+          co = g * h;
+          si = -f * h;
+          for (int j = 1; j <= m; j++) {
+            y = a[j][nm];
+            z = a[j][i];
+            a[j][nm] = y * co + z * si;
+            a[j][i] = z * co - y * si;
+          }
+        }
+      }
+      z = w[k];
+      if (l == k) {
+        if (z < 0.0f) {
+          w[k] = -z;
+          for (int j = 1; j <= n; j++) v[j][k] = -v[j][k];
+        }
+        break;
+      }
+      // The 100th sweep is still carried out; the value it leaves may be inaccurate.
+      if (its == 100) NoConvergenceInSVD = true;
+
+      // Shift from the bottom 2 x 2 minor.
+      x = w[l];
+      nm = k - 1;
+      y = w[nm];
+      g = e[nm];
+      h = e[k];
+      f = ((y - z) * (y + z) + (g - h) * (g + h)) / ((h + h) * y);
+      g = pythag(f, 1.0f);
+      {
+        // Only (x - z)(x + z) is single precision; the rest is carried in double and the
+        // quotient rounded once.
+        const float xz = (x - z) * (x + z);
+        const double gd = with_sign_of((double)g, (double)f);
+        const double num = (double)xz + (double)h * ((double)y / ((double)f + gd) - (double)h);
+        f = (float)(num / (double)x);
+      }
+
+      // One QR sweep, chasing the bulge down the bidiagonal.
+      co = si = 1.0f;
+      for (int j = l; j <= nm; j++) {
+        const int i = j + 1;
+        g = e[i];
+        y = w[i];
+        h = si * g;
+        g = co * g;
+        z = pythag(f, h);
+        e[j] = z;
+        co = f / z;
+        si = h / z;
+        f = x * co + g * si;
+        g = g * co - x * si;
+        h = y * si;
+        y = y * co;
+        for (int jj = 1; jj <= n; jj++) {
+          x = v[jj][j];
+          z = v[jj][i];
+          v[jj][j] = x * co + z * si;
+          v[jj][i] = z * co - x * si;
+        }
+        z = pythag(f, h);
+        w[j] = z;
+        if (z != 0.0f) {
+          z = 1.0f / z;
+          co = f * z;
+          si = h * z;
+        }
+        f = co * g + si * y;
+        x = co * y - si * g;
+        for (int jj = 1; jj <= m; jj++) {
+          y = a[jj][j];
+          z = a[jj][i];
+          a[jj][j] = y * co + z * si;
+          a[jj][i] = z * co - y * si;
+        }
+      }
+      e[l] = 0.0f;
+      e[k] = f;
+      w[k] = x;
+    }
+  }
+  free_vector(e, 1, n);
+}
+
+// Gauss-Jordan elimination ----------------------------------------------------------------------
+
+void gaussj(float **a, int n, float **b, int m) {
+  int *pivotcol = ivector(1, n);
+  int *pivotrow = ivector(1, n);
+  int *pivotuses = ivector(1, n);
+  for (int j = 1; j <= n; j++) pivotuses[j] = 0;
+
+  for (int i = 1; i <= n; i++) {
+    // Full pivot search; >= lets the last of equal magnitudes win.
+    float big = 0.0f;
+    int r = 0, q = 0;
+    for (int j = 1; j <= n; j++) {
+      if (pivotuses[j] == 1) continue;
+      for (int k = 1; k <= n; k++) {
+        if (pivotuses[k] == 0) {
+          if (std::fabs(a[j][k]) >= big) {
+            big = std::fabs(a[j][k]);
+            r = j;
+            q = k;
+          }
+        } else if (pivotuses[k] > 1) {
+          nrerror("gaussj: Singular Matrix-1");
+        }
+      }
+    }
+    // Every remaining candidate was a NaN: there is no pivot, and the matrix is as singular
+    // as one whose pivot is zero. Stop before r and q are used as indices.
+    if (r == 0) nrerror("gaussj: Singular Matrix-2");
+    ++pivotuses[q];
+
+    // Exchange elements, never row pointers: the first row pointer must stay where the
+    // allocator put it.
+    if (r != q) {
+      for (int l = 1; l <= n; l++) swap_values(a[r][l], a[q][l]);
+      for (int l = 1; l <= m; l++) swap_values(b[r][l], b[q][l]);
+    }
+    pivotrow[i] = r;
+    pivotcol[i] = q;
+    if (a[q][q] == 0.0f) nrerror("gaussj: Singular Matrix-2");
+
+    // The diagonal is set to 1 before scaling so that it ends as the reciprocal: the
+    // inverse builds up in place.
+    const float pivinv = 1.0f / a[q][q];
+    a[q][q] = 1.0f;
+    for (int l = 1; l <= n; l++) a[q][l] = a[q][l] * pivinv;
+    for (int l = 1; l <= m; l++) b[q][l] = b[q][l] * pivinv;
+
+    for (int k = 1; k <= n; k++) {
+      if (k == q) continue;
+      const float f = a[k][q];
+      a[k][q] = 0.0f;
+      for (int l = 1; l <= n; l++) a[k][l] = a[k][l] - a[q][l] * f;
+      for (int l = 1; l <= m; l++) b[k][l] = b[k][l] - b[q][l] * f;
+    }
+  }
+
+  // Undo the row exchanges as column exchanges of the inverse, last one first.
+  for (int l = n; l >= 1; l--) {
+    if (pivotrow[l] != pivotcol[l]) {
+      for (int k = 1; k <= n; k++) swap_values(a[k][pivotrow[l]], a[k][pivotcol[l]]);
+    }
+  }
+  free_ivector(pivotuses, 1, n);
+  free_ivector(pivotrow, 1, n);
+  free_ivector(pivotcol, 1, n);
+}
+
+// Jacobi eigen-decomposition --------------------------------------------------------------------
+
+void jacobi(float **a, int n, float d[], float **v, int *nrot) {
+  for (int p = 1; p <= n; p++) {
+    for (int q = 1; q <= n; q++) v[p][q] = 0.0f;
+    v[p][p] = 1.0f;
+  }
+  float *start = vector(1, n);  // diagonal at the start of the current sweep
+  float *shift = vector(1, n);  // what the current sweep has added to each diagonal element
+  for (int p = 1; p <= n; p++) {
+    start[p] = d[p] = a[p][p];
+    shift[p] = 0.0f;
+  }
+  *nrot = 0;
+
+  for (int sweep = 1; sweep <= 50; sweep++) {
+    float sm = 0.0f;
+    for (int p = 1; p <= n - 1; p++)
+      for (int q = p + 1; q <= n; q++) sm += std::fabs(a[p][q]);
+    if (sm == 0.0f) {
+      free_vector(shift, 1, n);
+      free_vector(start, 1, n);
+      return;
+    }
+    const float thresh = sweep < 4 ? (float)(0.2 * (double)sm / (double)(n * n)) : 0.0f;
+
+    for (int p = 1; p <= n - 1; p++) {
+      for (int q = p + 1; q <= n; q++) {
+        const float g = 100.0f * std::fabs(a[p][q]);
+        const float dp = std::fabs(d[p]);
+        const float dq = std::fabs(d[q]);
+        if (sweep > 4 && dp + g == dp && dq + g == dq) {
+          // Negligible against both diagonal elements: drop it without a rotation.
+          a[p][q] = 0.0f;
+        } else if (std::fabs(a[p][q]) > thresh) {
+          float h = d[q] - d[p];
+          float t;
+          if (std::fabs(h) + g == std::fabs(h)) {
+            t = a[p][q] / h;
+          } else {
+            const float theta = (float)(0.5 * (double)h / (double)a[p][q]);
+            t = (float)(1.0 / ((double)std::fabs(theta) + std::sqrt(1.0 + (double)(theta * theta))));
+            if (theta < 0.0f) t = -t;
+          }
+          const float cs = (float)(1.0 / std::sqrt((double)(1.0f + t * t)));
+          const float sn = t * cs;
+          const float tau = (float)((double)sn / (1.0 + (double)cs));
+          h = t * a[p][q];
+          shift[p] -= h;
+          shift[q] += h;
+          d[p] -= h;
+          d[q] += h;
+          a[p][q] = 0.0f;
+          // Each pair rotates from its old values; only elements above the diagonal move.
+          auto rotate = [sn, tau](float &x, float &y) {
+            const float ox = x, oy = y;
+            x = ox - sn * (oy + ox * tau);
+            y = oy + sn * (ox - oy * tau);
+          };
+          for (int j = 1; j <= p - 1; j++) rotate(a[j][p], a[j][q]);
+          for (int j = p + 1; j <= q - 1; j++) rotate(a[p][j], a[j][q]);
+          for (int j = q + 1; j <= n; j++) rotate(a[p][j], a[q][j]);
+          for (int j = 1; j <= n; j++) rotate(v[j][p], v[j][q]);
+          ++*nrot;
+        }
+      }
+    }
+    // Refresh the diagonal from the summed shifts, not from the running updates of d.
+    for (int p = 1; p <= n; p++) {
+      start[p] += shift[p];
+      d[p] = start[p];
+      shift[p] = 0.0f;
+    }
+  }
+  nrerror("Too many iterations in routine jacobi");
+}
+
+void eigsrt(float d[], float **v, int n) {
+  for (int i = 1; i < n; i++) {
+    int k = i;
+    float p = d[i];
+    for (int j = i + 1; j <= n; j++) {
+      if (d[j] >= p) {
+        k = j;
+        p = d[j];
+      }
+    }
+    if (k != i) {
+      d[k] = d[i];
+      d[i] = p;
+      for (int j = 1; j <= n; j++) swap_values(v[j][i], v[j][k]);
+    }
+  }
+}
+
+// SVD solve, covariance and inverse -----------------------------------------------------------
+
+void svbksb(float **u, float w[], float **v, int m, int n, float b[], float x[]) {
+  float *t = vector(1, n);
+  for (int j = 1; j <= n; j++) {
+    float s = 0.0f;
+    if (w[j] != 0.0f) {
+      for (int i = 1; i <= m; i++) s += u[i][j] * b[i];
+      s = s / w[j];
+    }
+    t[j] = s;
+  }
+  for (int j = 1; j <= n; j++) {
+    float s = 0.0f;
+    for (int k = 1; k <= n; k++) s += v[j][k] * t[k];
+    x[j] = s;
+  }
+  free_vector(t, 1, n);
+}
+
+void svdvar(float **v, int ma, float w[], float **cvm) {
+  float *t = vector(1, ma);
+  for (int i = 1; i <= ma; i++) {
+    t[i] = 0.0f;
+    if (w[i] != 0.0f) t[i] = 1.0f / (w[i] * w[i]);
+  }
+  for (int i = 1; i <= ma; i++) {
+    for (int j = 1; j <= i; j++) {
+      float sum = 0.0f;
+      for (int k = 1; k <= ma; k++) sum += (v[i][k] * v[j][k]) * t[k];
+      cvm[i][j] = cvm[j][i] = sum;
+    }
+  }
+  free_vector(t, 1, ma);
+}
+
+int getInverseMatrixUsingSVD(float **a, float **ainv, int n) {
+  float **U = matrix(1, n, 1, n);
+  float **V = matrix(1, n, 1, n);
+  float *w = vector(1, n);
+  float **P = matrix(0, n - 1, 0, n - 1);
+  float **Q = matrix(0, n - 1, 0, n - 1);
+  float **B = matrix(0, n - 1, 0, n - 1);
+
+  copy_matrix(a, U, n, n, 2);
+  svdcmp(U, n, n, w, V);
+  // An unconverged value may have been left negative; only its magnitude is used.
+  if (NoConvergenceInSVD)
+    for (int i = 1; i <= n; i++) w[i] = std::fabs(w[i]);
+
+  float wmax = 0.0f;
+  for (int i = 1; i <= n; i++)
+    if (w[i] > wmax) wmax = w[i];
+  const float thresh = (float)((double)wmax * 1e-6);
+  // A value equal to the threshold is inverted. An exact zero is always dropped: for the zero
+  // matrix the threshold is 0 as well, and inverting would fill the result with NaN.
+  for (int i = 1; i <= n; i++) {
+    if (thresh > w[i] || w[i] == 0.0f)
+      w[i] = 0.0f;
+    else
+      w[i] = 1.0f / w[i];
+  }
+
+  // ainv = V * diag(1/w) * U^T, bridged to 0-based storage by the product kernels.
+  copy_matrix(U, B, n, n, 3);
+  matrix_transpose(B, P, n, n);
+  diagmatrix_matrix_mult(&w[1], P, n, n);
+  copy_matrix(V, B, n, n, 3);
+  copy_matrix(B, Q, n, n, 0);
+  matrix_matrix_mult(Q, P, ainv, n, n, n);
+
+  free_matrix(P, 0, n - 1, 0, n - 1);
+  free_matrix(Q, 0, n - 1, 0, n - 1);
+  free_matrix(B, 0, n - 1, 0, n - 1);
+  free_matrix(V, 1, n, 1, n);
+  free_matrix(U, 1, n, 1, n);
+  free_vector(w, 1, n);
+  return 1;
+}
