@@ -4,7 +4,7 @@
 // it returns the pseudo-inverse.
 #include <cstdio>
 
-#include "stat.h"
+#include <kelvarinwizard/stat.h>
 
 namespace {
 

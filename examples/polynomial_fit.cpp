@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "stat.h"
+#include <kelvarinwizard/stat.h>
 
 namespace {
 
