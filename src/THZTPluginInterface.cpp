@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <cstddef>
+
 // Every host function, in lookup order. CALLED marks those this plug-in calls (their variables
 // carry the argument lists declared in the header); OTHER marks the rest.
 #define KW_ENTRY_POINTS(CALLED, OTHER) \
@@ -265,10 +267,8 @@ bool InitZTAccess() {
   void *version = host_function(scope, entry_points[0].name);
   if (version == nullptr) return false;
   entry_points[0].store(version);
-  for (const EntryPoint &entry : entry_points) {
-    if (&entry == &entry_points[0]) continue;
-    entry.store(host_function(scope, entry.name));
-  }
+  for (std::size_t i = 1; i < sizeof entry_points / sizeof entry_points[0]; i++)
+    entry_points[i].store(host_function(scope, entry_points[i].name));
   return true;
 }
 
