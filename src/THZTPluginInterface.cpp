@@ -1,2 +1,282 @@
 // The host entry-point table and its binding.
 #include "THZTPluginInterface.h"
+
+#include <dlfcn.h>
+#include <link.h>
+
+#include <cstddef>
+
+// Every host function, in lookup order. CALLED marks those this plug-in calls (their variables
+// carry the argument lists declared in the header); OTHER marks the rest.
+#define KW_ENTRY_POINTS(CALLED, OTHER) \
+  CALLED(ztGetVersionOfThalorixZT) \
+  OTHER(ztGetThalorixZTPath) \
+  OTHER(ztGetPluginsPath) \
+  OTHER(ztShowLogPane) \
+  CALLED(ztShowLogTab) \
+  CALLED(ztLogText) \
+  CALLED(ztMessageBox) \
+  OTHER(ztYesNoMessageBox) \
+  OTHER(ztGetIntegerInput) \
+  OTHER(ztGetFloatInput) \
+  OTHER(ztGetTextInput) \
+  CALLED(ztGetOpenFileName) \
+  OTHER(ztGetSaveFileName) \
+  OTHER(ztUpdateActiveWindow) \
+  OTHER(ztShowBusyCursor) \
+  OTHER(ztStopBusyCursor) \
+  OTHER(ztPlotPoints) \
+  OTHER(ztAddPointsToPlot) \
+  OTHER(ztPlotLine) \
+  OTHER(ztAddLineToPlot) \
+  OTHER(ztPlotBars) \
+  OTHER(ztAddBarsToPlot) \
+  OTHER(ztShowPlotAtPosition) \
+  OTHER(ztResizePlot) \
+  OTHER(ztSetBarPlotXAxisCategories) \
+  OTHER(ztSetPlotXAxisRange) \
+  OTHER(ztSetPlotYAxisRange) \
+  OTHER(ztSetPlotTitle) \
+  OTHER(ztSetPlotMarkerSizeAndColor) \
+  OTHER(ztSetPlotLineSizeAndColor) \
+  OTHER(ztSetPlotBarColors) \
+  OTHER(ztSetPlotFontSizes) \
+  OTHER(ztShowPlotLegend) \
+  OTHER(ztSetPlotColorTheme) \
+  OTHER(ztGetNumberOfDocsInWorkspace) \
+  OTHER(ztGetDocumentType) \
+  OTHER(ztGetDocumentTypeName) \
+  OTHER(ztGetIDOfCurrentDocument) \
+  OTHER(ztSetAsCurrentDocument) \
+  OTHER(ztCalculateIAMatrix) \
+  OTHER(ztGetTRFParametersFromVolumeToolsDlg) \
+  OTHER(ztGetHeaderOfCurrentFMR) \
+  OTHER(ztSetHeaderOfCurrentFMR) \
+  OTHER(ztGetSTCFloatDataOfCurrentFMR) \
+  OTHER(ztGetSTCIntDataOfCurrentFMR) \
+  OTHER(ztGetSTCDataOfCurrentFMR) \
+  OTHER(ztSaveFMR) \
+  OTHER(ztSaveFMRAndSTC) \
+  OTHER(ztGetScannerPositionHeaderOfCurrentFMR) \
+  OTHER(ztSetScannerPositionHeaderOfCurrentFMR) \
+  OTHER(ztGetHeaderOfCurrentDMR) \
+  OTHER(ztSetHeaderOfCurrentDMR) \
+  OTHER(ztGetDWIFloatDataOfCurrentDMR) \
+  OTHER(ztGetDWIIntDataOfCurrentDMR) \
+  OTHER(ztGetDWIDataOfCurrentDMR) \
+  OTHER(ztConvertDWIFormatOfCurrentDMR) \
+  OTHER(ztSaveDMR) \
+  OTHER(ztSaveDMRAndDWI) \
+  OTHER(ztGetMAPOfCurrentFMR) \
+  OTHER(ztSetMAPParametersOfCurrentFMR) \
+  OTHER(ztDeleteMAPsOfCurrentFMR) \
+  OTHER(ztLoadMAPsToCurrentFMR) \
+  OTHER(ztSaveMAPsOfCurrentFMR) \
+  OTHER(ztCreateMAPForCurrentFMR) \
+  OTHER(ztGetCurrentVMR) \
+  OTHER(ztGetMainHeaderOfCurrentVMR) \
+  OTHER(ztSetMainHeaderOfCurrentVMR) \
+  OTHER(ztGetScannerPositionHeaderOfCurrentVMR) \
+  OTHER(ztSetScannerPositionHeaderOfCurrentVMR) \
+  OTHER(ztGetPastTransformationsHeaderOfCurrentVMR) \
+  OTHER(ztSetPastTransformationsHeaderOfCurrentVMR) \
+  OTHER(ztReframeCurrentVMR) \
+  OTHER(ztGetCrossPositionOfCurrentVMR) \
+  OTHER(ztGetV16OfCurrentVMR) \
+  OTHER(ztLoadV16ToCurrentVMR) \
+  OTHER(ztSaveV16OfCurrentVMR) \
+  OTHER(ztDetachV16FromCurrentVMR) \
+  OTHER(ztConvertV16ToVMR) \
+  OTHER(ztGetNRVMPsOfCurrentVMR) \
+  OTHER(ztGetNRVMPOfCurrentVMR) \
+  OTHER(ztSetNRVMPParametersOfCurrentVMR) \
+  OTHER(ztLoadNRVMPsToCurrentVMR) \
+  OTHER(ztAddNRVMPsToCurrentVMR) \
+  OTHER(ztSaveNRVMPsOfCurrentVMR) \
+  OTHER(ztCreateNRVMPsForCurrentVMR) \
+  OTHER(ztDeleteNRVMPsOfCurrentVMR) \
+  OTHER(ztDeleteNRVMPMap) \
+  OTHER(ztSetNRVMPsParamsDisplayRange) \
+  OTHER(ztGetARVMPsOfCurrentVMR) \
+  OTHER(ztGetARVMPOfCurrentVMR) \
+  OTHER(ztSetARVMPParametersOfCurrentVMR) \
+  OTHER(ztLoadARVMPsToCurrentVMR) \
+  OTHER(ztSaveARVMPsOfCurrentVMR) \
+  OTHER(ztCreateARVMPsForCurrentVMR) \
+  OTHER(ztDeleteARVMPsOfCurrentVMR) \
+  OTHER(ztLinkVTCToCurrentVMR) \
+  OTHER(ztCreateVTCForCurrentVMR) \
+  OTHER(ztGetHeaderOfVTCOfCurrentVMR) \
+  OTHER(ztSetHeaderOfVTCOfCurrentVMR) \
+  OTHER(ztGetVTCOfCurrentVMR) \
+  OTHER(ztGetVTCFloatDataOfCurrentVMR) \
+  OTHER(ztGetVTCIntDataOfCurrentVMR) \
+  OTHER(ztSetVTCParametersOfCurrentVMR) \
+  OTHER(ztSaveVTCOfCurrentVMR) \
+  OTHER(ztClearMultiVTCAnalysis) \
+  OTHER(ztAddVTCRefForMultiVTCAnalysis) \
+  OTHER(ztGetVoxelTimeCourseOfVTC) \
+  OTHER(ztGetVoxelTimeCourseOfVTCs) \
+  OTHER(ztGetVoxelCoordsTimeCourseOfVTC) \
+  OTHER(ztGetVoxelCoordsTimeCourseOfVTCs) \
+  OTHER(ztGetGLMOfCurrentVMR) \
+  OTHER(ztLoadMaskToCurrentVMR) \
+  OTHER(ztGetMaskOfCurrentVMR) \
+  OTHER(ztGetScene) \
+  OTHER(ztLoadSRF) \
+  OTHER(ztAddSRF) \
+  OTHER(ztRemoveCurrentSRF) \
+  OTHER(ztGetCurrentSRF) \
+  OTHER(ztReleaseSRFAccess) \
+  OTHER(ztSaveCurrentSRF) \
+  OTHER(ztSetCurrentSRF) \
+  OTHER(ztLinkMTCToCurrentSRF) \
+  OTHER(ztGetMTCOfCurrentSRF) \
+  OTHER(ztSetMTCParametersOfCurrentSRF) \
+  OTHER(ztCreateMTCForCurrentSRF) \
+  OTHER(ztSaveMTCOfCurrentSRF) \
+  OTHER(ztClearMultiMTCRefsOfCurrentSRF) \
+  OTHER(ztAddMultiMTCRefToCurrentSRF) \
+  OTHER(ztGetVertexTimeCourseOfMTC) \
+  OTHER(ztGetVertexTimeCourseOfAllMTCs) \
+  OTHER(ztGetSMPsOfCurrentSRF) \
+  OTHER(ztGetSMPOfCurrentSRF) \
+  OTHER(ztSetSMPParametersOfCurrentSRF) \
+  OTHER(ztLoadSMPsToCurrentSRF) \
+  OTHER(ztSaveSMPsOfCurrentSRF) \
+  OTHER(ztCreateSMPForCurrentSRF) \
+  OTHER(ztDeleteSMPsOfCurrentSRF) \
+  OTHER(ztOverlaySMPsOnSRF) \
+  OTHER(ztGetSSMOfCurrentSRF) \
+  OTHER(ztLoadSSMToCurrentSRF) \
+  OTHER(ztSaveSSMOfCurrentSRF) \
+  OTHER(ztCreateSSMForCurrentSRF) \
+  OTHER(ztDeleteSSMOfCurrentSRF) \
+  OTHER(ztClearProtocol) \
+  OTHER(ztLoadProtocol) \
+  OTHER(ztSaveProtocol) \
+  OTHER(ztGetProtocol) \
+  OTHER(ztSetProtocol) \
+  OTHER(ztGetProtocolCondition) \
+  OTHER(ztAddProtocolCondition) \
+  OTHER(ztAddProtocolConditionInterval) \
+  OTHER(ztClearDesignMatrix) \
+  OTHER(ztAddPredictor) \
+  OTHER(ztSetPredictorValuesFromCondition) \
+  OTHER(ztSetPredictorValuesFromConditionName) \
+  OTHER(ztApplyTwoGammaHRFToPredictor) \
+  OTHER(ztApplyTwoGammaHRFToPredictorWithName) \
+  OTHER(ztApplyBoyntonHRFToPredictor) \
+  OTHER(ztApplyBoyntonHRFToPredictorWithName) \
+  OTHER(ztGetPredictor) \
+  OTHER(ztGetPredictorByName) \
+  OTHER(ztLoadSingleStudyGLMDesignMatrix) \
+  OTHER(ztSaveSingleStudyGLMDesignMatrix) \
+  OTHER(ztLoadVOIs) \
+  OTHER(ztSaveVOIs) \
+  OTHER(ztGetVOIs) \
+  OTHER(ztGetVOI) \
+  OTHER(ztLoadPOIs) \
+  OTHER(ztSavePOIs) \
+  OTHER(ztGetPOIs) \
+  OTHER(ztGetPOI) \
+  CALLED(ztGetStringParameter) \
+  OTHER(ztGetIntParameter) \
+  OTHER(ztGetFloatParameter) \
+  CALLED(ztSetStringParameter) \
+  CALLED(ztSetIntParameter) \
+  OTHER(ztSetFloatParameter) \
+  OTHER(ztGetDlgStringParameter) \
+  OTHER(ztGetDlgIntegerParameter) \
+  OTHER(ztGetDlgFloatParameter) \
+  OTHER(ztSetDlgStringOutputParameter) \
+  OTHER(ztSetDlgIntegerOutputParameter) \
+  OTHER(ztSetDlgFloatOutputParameter) \
+  OTHER(ztLaunchICADialog)
+
+ztGetVersionOfThalorixZT_fn ztGetVersionOfThalorixZT = nullptr;
+ztShowLogTab_fn ztShowLogTab = nullptr;
+ztLogText_fn ztLogText = nullptr;
+ztMessageBox_fn ztMessageBox = nullptr;
+ztGetOpenFileName_fn ztGetOpenFileName = nullptr;
+ztGetStringParameter_fn ztGetStringParameter = nullptr;
+ztSetStringParameter_fn ztSetStringParameter = nullptr;
+ztSetIntParameter_fn ztSetIntParameter = nullptr;
+
+#define KW_DEFINE_NOTHING(name)
+#define KW_DEFINE_OTHER(name) KELVARINWIZARD_API ZTHostFunction name = nullptr;
+KW_ENTRY_POINTS(KW_DEFINE_NOTHING, KW_DEFINE_OTHER)
+#undef KW_DEFINE_OTHER
+#undef KW_DEFINE_NOTHING
+
+namespace {
+
+// One row of the table: the host name and how to store an address into its variable, whatever
+// the variable's function-pointer type.
+struct EntryPoint {
+  const char *name;
+  void (*store)(void *address);
+};
+
+template <class Function, Function *variable>
+void store_address(void *address) {
+  *variable = reinterpret_cast<Function>(address);
+}
+
+#define KW_ROW(name) {#name, &store_address<decltype(name), &name>},
+const EntryPoint entry_points[] = {KW_ENTRY_POINTS(KW_ROW, KW_ROW)};
+#undef KW_ROW
+
+static_assert(sizeof entry_points / sizeof entry_points[0] == 184, "the host has 184 functions");
+
+// The load address of this library, found through one of its own variables. Because the
+// library is linked with -Bsymbolic, &ztLogText here is always our own variable.
+const void *own_base() {
+  Dl_info info;
+  if (dladdr(reinterpret_cast<const void *>(&ztLogText), &info) == 0) return nullptr;
+  return info.dli_fbase;
+}
+
+// The address under this name in the process scope, if it is a function of the host; null
+// otherwise. Under a flat namespace (this library loaded with global scope) a name the host
+// lacks resolves to our own variable of that name, which would then point at itself; the
+// symbol-type check also turns away another plug-in's variables and any other data object.
+void *host_function(void *scope, const char *name) {
+  void *address = dlsym(scope, name);
+  if (address == nullptr) return nullptr;
+  Dl_info info;
+  void *entry = nullptr;
+  if (dladdr1(address, &info, &entry, RTLD_DL_SYMENT) == 0 || entry == nullptr) return nullptr;
+  const ElfW(Sym) *symbol = static_cast<const ElfW(Sym) *>(entry);
+  if (info.dli_fbase == own_base() || info.dli_saddr != address) return nullptr;
+  // The symbol type is the low four bits of st_info, in 32- and 64-bit objects alike.
+  const unsigned type = symbol->st_info & 0xfu;
+  if (type != STT_FUNC && type != STT_GNU_IFUNC) return nullptr;
+  return address;
+}
+
+}  // namespace
+
+bool InitZTAccess() {
+  // The null-path handle, not RTLD_DEFAULT: RTLD_DEFAULT would also search this library's own
+  // scope and find our variables even when the host loaded us with local scope.
+  static void *scope = nullptr;
+  if (scope == nullptr) scope = dlopen(nullptr, RTLD_LAZY);
+  if (scope == nullptr) return false;
+
+  void *version = host_function(scope, entry_points[0].name);
+  if (version == nullptr) return false;
+  entry_points[0].store(version);
+  for (std::size_t i = 1; i < sizeof entry_points / sizeof entry_points[0]; i++)
+    entry_points[i].store(host_function(scope, entry_points[i].name));
+  return true;
+}
+
+bool checkVersionGreaterEqualVersion(int major, int minor, int sub, int reqMajor, int reqMinor,
+                                     int reqSub) {
+  if (major != reqMajor) return major > reqMajor;
+  if (minor != reqMinor) return minor > reqMinor;
+  return sub >= reqSub;
+}
+
+#undef KW_ENTRY_POINTS

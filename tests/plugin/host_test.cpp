@@ -1,0 +1,120 @@
+// The host simulator's own pieces: version parsing, quoting, the buffer contract, scenarios.
+#include "kw_test.h"
+#include "plugin_support.h"
+
+namespace {
+
+TEST(HostVersion, Parse) {
+  struct Case {
+    const char *text;
+    bool ok;
+    int major, minor, sub;
+  } cases[] = {{"2.4.1", true, 2, 4, 1},  {"10.0.12", true, 10, 0, 12}, {"2.4", false, 0, 0, 0},
+               {"2.4.1.0", false, 0, 0, 0}, {"2..1", false, 0, 0, 0},    {"a.b.c", false, 0, 0, 0},
+               {"-2.4.1", false, 0, 0, 0},  {"", false, 0, 0, 0}};
+  for (const Case &c : cases) {
+    kwhost::Version v{7, 7, 7};
+    EXPECT_EQ(kwhost::parse_version(c.text, v), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v.major, c.major) << c.text;
+      EXPECT_EQ(v.minor, c.minor) << c.text;
+      EXPECT_EQ(v.sub, c.sub) << c.text;
+    } else {
+      EXPECT_EQ(v.major, 7) << "unchanged: " << c.text;
+    }
+  }
+}
+
+TEST(HostBuffers, CutOrFilledToTheBrim) {
+  kwhost::Host host;
+  host.set_text("Long", std::string(300, 'v'));
+  for (bool brim : {false, true}) {
+    host.fill_to_brim = brim;
+    char buffer[kwhost::parameter_buffer_size + 8];
+    std::memset(buffer, '#', sizeof buffer);
+    host.get_string_parameter("Long", buffer);
+    const std::size_t written = brim ? 100 : 99;
+    EXPECT_EQ(std::string(buffer, written), std::string(written, 'v')) << brim;
+    if (!brim) {
+      EXPECT_EQ(buffer[99], '\0');
+    }
+    EXPECT_EQ(buffer[100], '#') << "nothing past the buffer, brim " << brim;
+  }
+  // Absent parameters read as empty; integers as decimal text.
+  char buffer[kwhost::parameter_buffer_size];
+  host.set_integer("ErrorNr", -1);
+  host.get_string_parameter("ErrorNr", buffer);
+  EXPECT_STREQ(buffer, "-1");
+  host.get_string_parameter("Absent", buffer);
+  EXPECT_STREQ(buffer, "");
+}
+
+TEST(HostQuoting, EveryByteVisible) {
+  EXPECT_EQ(kwhost::quoted(""), "\"\"");
+  EXPECT_EQ(kwhost::quoted("a \"b\" \\c"), "\"a \\\"b\\\" \\\\c\"");
+  EXPECT_EQ(kwhost::quoted(std::string("t\tn\n\x7f", 5)), "\"t\\x09n\\x0a\\x7f\"");
+}
+
+class CountingPlugin : public THZTPluginInterface {
+ public:
+  bool execute() override {
+    commands.push_back(kwhost::Host::active()->find("Command")->text);
+    return true;
+  }
+  bool initPlugin() override { return true; }
+  std::vector<std::string> commands;
+};
+
+TEST(HostScenario, Steps) {
+  kwhost::Host host;
+  host.activate();
+  kwhost::QueuedAnswers answers;
+  std::ostringstream out;
+  kwhost::Scenario scenario(host, answers, out, true);
+  CountingPlugin plugin;
+  std::string error;
+  const char *good[] = {"# comment", "", "filetype A b (*.c)", "set Name  two blanks",
+                        "setint Count -12", "choose /x y", "cancel", "reply -3 /z",
+                        "command GetFileName", "command", "show Name", "show Count", "show None",
+                        "quit"};
+  std::vector<kwhost::Scenario::Step> steps;
+  for (const char *line : good) steps.push_back(scenario.run_line(line, plugin, error));
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(steps.back(), kwhost::Scenario::Quit);
+  steps.pop_back();
+  for (kwhost::Scenario::Step s : steps) EXPECT_EQ(s, kwhost::Scenario::Next);
+  EXPECT_EQ(host.find("FileType")->text, "A b (*.c)");
+  EXPECT_EQ(host.find("Name")->text, " two blanks");
+  EXPECT_EQ(host.find("Count")->integer, -12);
+  EXPECT_EQ(plugin.commands, (std::vector<std::string>{"GetFileName", ""}));
+  ASSERT_EQ(answers.pending(), 3u);
+  const kwhost::DialogAnswer a = answers.answer("", "", ""), b = answers.answer("", "", ""),
+                             c = answers.answer("", "", ""), d = answers.answer("", "", "");
+  EXPECT_EQ(a.result, 1);
+  EXPECT_EQ(a.path, "/x y");
+  EXPECT_EQ(b.result, 0);
+  EXPECT_EQ(c.result, -3);
+  EXPECT_EQ(c.path, "/z");
+  EXPECT_EQ(d.result, 0) << "no answer left: cancelled";
+  EXPECT_EQ(out.str(),
+            "> filetype A b (*.c)\n> set Name  two blanks\n> setint Count -12\n> choose /x y\n"
+            "> cancel\n> reply -3 /z\n> command GetFileName\nexecute returned true\n"
+            "> command\nexecute returned true\n> show Name\n  \"Name\" is \" two blanks\"\n"
+            "> show Count\n  \"Count\" is -12\n> show None\n  \"None\" is not set\n");
+
+  struct Bad {
+    const char *line, *error;
+  } bad[] = {{"bogus", "unknown keyword \"bogus\""},
+             {"Command GetFileName", "unknown keyword \"Command\""},
+             {"reply x /p", "reply needs an integer result, not \"x\""},
+             {"reply 99999999999 /p", "reply needs an integer result, not \"99999999999\""},
+             {"setint N 1.5", "setint needs an integer, not \"1.5\""},
+             {"set", "set needs a parameter name"}};
+  for (const Bad &b : bad) {
+    error.clear();
+    EXPECT_EQ(scenario.run_line(b.line, plugin, error), kwhost::Scenario::Failed) << b.line;
+    EXPECT_EQ(error, b.error);
+  }
+}
+
+}  // namespace
