@@ -392,6 +392,175 @@ TEST(RunningSums, CorrelationStaysInRange) {
   }
 }
 
+namespace {
+
+// Largest distance between the two empirical distribution functions, by counting at every
+// value of either sample; each fraction rounded as count / n in single precision.
+float ks_by_counting(std::vector<float> a, std::vector<float> b) {
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  float best = 0.0f;
+  for (const std::vector<float> *s : {&a, &b}) {
+    for (float v : *s) {
+      const float f1 = (float)(std::upper_bound(a.begin(), a.end(), v) - a.begin()) / (float)a.size();
+      const float f2 = (float)(std::upper_bound(b.begin(), b.end(), v) - b.begin()) / (float)b.size();
+      best = std::max(best, std::fabs(f2 - f1));
+    }
+  }
+  return best;
+}
+
+// Midranks of a sample (1-based ranks, ties share their mean rank), in long double.
+std::vector<long double> midranks(const std::vector<float> &v) {
+  std::vector<long double> r(v.size());
+  for (std::size_t i = 0; i < v.size(); i++) {
+    long double below = 0, equal = 0;
+    for (float u : v) below += (u < v[i]), equal += (u == v[i]);
+    r[i] = below + (equal + 1) / 2;
+  }
+  return r;
+}
+
+}  // namespace
+
+TEST(Kstwo, KnownSamples) {
+  struct Case {
+    std::vector<float> a, b;
+    float d;
+  };
+  const Case cases[] = {
+      {{1, 2}, {3, 4}, 1.0f},
+      {{4, 1, 3}, {3, 1, 4}, 0.0f},
+      {{1, 1, 1}, {0, 1}, 0.5f},  // used to be 2/3, measured inside the run of ones
+      {{2, 2}, {2}, 0.0f},
+      {{5}, {5, 5, 5, 6}, 0.25f},
+      {{0.5f}, {0.25f}, 1.0f},
+  };
+  for (const Case &c : cases) {
+    std::vector<float> a = c.a, b = c.b;
+    float d = -1, prob = -3;
+    kstwo(from1(a), a.size(), from1(b), b.size(), &d, &prob);
+    EXPECT_EQ(d, c.d);
+    EXPECT_EQ(prob, -3.0f);
+    EXPECT_TRUE(std::is_sorted(a.begin(), a.end()));
+    EXPECT_TRUE(std::is_sorted(b.begin(), b.end()));
+    std::sort(a.begin(), a.end());
+    std::vector<float> sorted_in = c.a;
+    std::sort(sorted_in.begin(), sorted_in.end());
+    EXPECT_EQ(a, sorted_in);
+  }
+}
+
+TEST(Kstwo, MatchesCountingWithAndWithoutTies) {
+  kwtest::Rng rng(41);
+  for (int k = 0; k < 40; k++) {
+    const int n1 = 1 + (k * 7) % 53, n2 = 1 + (k * 11) % 47;
+    // Odd rounds draw from a handful of values (ties within and across samples), even
+    // rounds from a continuum (no ties, the merge's original path).
+    const float grid = (k % 2) ? 4.0f : 0.0f;
+    std::vector<float> a = random_sample(rng, n1, 0, 5), b = random_sample(rng, n2, 0.5f, 6);
+    if (grid > 0) {
+      for (float &f : a) f = std::round(f * grid) / grid;
+      for (float &f : b) f = std::round(f * grid) / grid;
+    }
+    const float want = ks_by_counting(a, b);
+    float d, prob;
+    kstwo(from1(a), n1, from1(b), n2, &d, &prob);
+    EXPECT_EQ(kwtest::bits(d), kwtest::bits(want)) << "round " << k;
+  }
+}
+
+TEST(Kstwo, NaNSampleTerminates) {
+  const std::vector<float> base = {0.3f, 1.5f, 2.5f, 0.7f, 4.0f, 1.0f, 2.0f, 3.0f, 9.0f, 0.1f};
+  for (std::size_t at = 0; at < base.size(); at++) {
+    for (int which = 0; which < 2; which++) {
+      std::vector<float> a = base, b = {1.1f, 2.2f, 0.4f};
+      (which ? b[at % b.size()] : a[at]) = kNaN;
+      float d = 0, prob;
+      kstwo(from1(a), a.size(), from1(b), b.size(), &d, &prob);
+      EXPECT_TRUE(std::isnan(d)) << at << " " << which;
+    }
+  }
+}
+
+TEST(Spear, DocumentedSample) {
+  std::vector<float> a = {1, 2, 3, 4, 5}, b = {2, 1, 4, 3, 5};
+  const std::vector<float> a0 = a, b0 = b;
+  float d, zd, probd, rs, probrs = -1;
+  spear(from1(a), from1(b), 5, &d, &zd, &probd, &rs, &probrs);
+  EXPECT_EQ(d, 4.0f);
+  EXPECT_NEAR(zd, -1.6f, 2 * eps);
+  EXPECT_NEAR(probd, 0.10960f, 5e-6);
+  EXPECT_NEAR(rs, 0.8f, 2 * eps);
+  EXPECT_EQ(kwtest::bits(probrs), kwtest::bits(r_to_p(rs, 5)));  // used to be left unwritten
+  EXPECT_EQ(a, a0);
+  EXPECT_EQ(b, b0);
+}
+
+TEST(Spear, MatchesPearsonOfMidranks) {
+  kwtest::Rng rng(17);
+  for (int k = 0; k < 24; k++) {
+    const int n = 5 + 6 * k;
+    std::vector<float> a = random_sample(rng, n, 0, 10), b(n);
+    for (int i = 0; i < n; i++) b[i] = a[i] + rng.uniform(-4, 4);
+    if (k % 2) {  // ties in both samples
+      for (float &f : a) f = std::round(f);
+      for (float &f : b) f = std::round(f);
+    }
+    const std::vector<long double> ra = midranks(a), rb = midranks(b);
+    long double dsum = 0, ma = 0, mb = 0;
+    for (int i = 0; i < n; i++) dsum += (ra[i] - rb[i]) * (ra[i] - rb[i]), ma += ra[i], mb += rb[i];
+    ma /= n, mb /= n;
+    long double saa = 0, sbb = 0, sab = 0;
+    for (int i = 0; i < n; i++)
+      saa += (ra[i] - ma) * (ra[i] - ma), sbb += (rb[i] - mb) * (rb[i] - mb), sab += (ra[i] - ma) * (rb[i] - mb);
+    const double want_rs = (double)(sab / std::sqrt(saa * sbb));
+    float d, zd, probd, rs, probrs;
+    spear(from1(a), from1(b), n, &d, &zd, &probd, &rs, &probrs);
+    EXPECT_TRUE(close(d, (double)dsum, n * eps)) << k;
+    // rs comes from d and the tie sums through n^3 - n: cancellation grows with n.
+    EXPECT_TRUE(close(rs, want_rs, 64 * eps * n, 1.0)) << k;
+    EXPECT_TRUE(close(probrs, r_to_p((float)want_rs, n), 1e-3, 1e-3)) << k;
+    EXPECT_TRUE(probd >= 0.0f && probd <= 1.0f) << k;
+  }
+}
+
+TEST(Spear, IdenticalSamplesStayInRange) {
+  // The same tie pattern in both samples: rs is 1 up to rounding and its significance must
+  // stay a number. These two used to give rs = 1.00000012 and a NaN significance.
+  const std::vector<float> rounding_up[] = {{0, 1, 0, 0, 0, 0}, {1, 1, 1, 0, 1, 1, 1, 1, 0, 1, 0, 1, 1, 1, 1, 1}};
+  for (const std::vector<float> &v : rounding_up) {
+    std::vector<float> a = v, b = v;
+    float d, zd, probd, rs, probrs;
+    spear(from1(a), from1(b), a.size(), &d, &zd, &probd, &rs, &probrs);
+    EXPECT_EQ(rs, 1.0f);
+    EXPECT_EQ(probrs, 0.0f);
+  }
+  for (int n = 3; n <= 60; n++) {
+    std::vector<float> a(n);
+    for (int i = 0; i < n; i++) a[i] = (float)((n - i) / 2 + (i % 3 == 0 ? 0.5f : 0.0f));
+    std::vector<float> b = a;
+    float d, zd, probd, rs, probrs;
+    spear(from1(a), from1(b), n, &d, &zd, &probd, &rs, &probrs);
+    EXPECT_EQ(d, 0.0f);
+    EXPECT_LE(rs, 1.0f) << n;
+    EXPECT_NEAR(rs, 1.0f, 4 * eps) << n;
+    EXPECT_FALSE(std::isnan(probrs)) << n;
+    EXPECT_TRUE(probrs >= 0.0f && probrs < 0.05f) << n << " " << probrs;
+  }
+}
+
+TEST(Spear, EntirelyTiedSample) {
+  std::vector<float> a = {3, 3, 3, 3}, b = {1, 4, 2, 8};
+  float d = -1, zd = -5, probd = -6, rs = -7, probrs = -8;
+  spear(from1(a), from1(b), 4, &d, &zd, &probd, &rs, &probrs);
+  EXPECT_EQ(rs, 0.0f);
+  EXPECT_EQ(probrs, 0.0f);
+  EXPECT_EQ(zd, -5.0f);
+  EXPECT_EQ(probd, -6.0f);
+  EXPECT_EQ(d, 5.0f);  // midranks 2.5 against 1, 3, 2, 4
+}
+
 TEST(Stats, PinnedBits) {
   kwtest::Rng rng(99);
   std::vector<float> out;
@@ -428,4 +597,21 @@ TEST(Stats, PinnedBits) {
     out.insert(out.end(), v, v + 4);
   }
   EXPECT_EQ(kwtest::hash_bits(out.data(), out.size()), 17818589873908061830ull);
+}
+
+TEST(Stats, PinnedRankAndDistanceBits) {
+  kwtest::Rng rng(123);
+  std::vector<float> out;
+  for (int k = 0; k < 30; k++) {
+    const int n = 3 + 5 * k;
+    std::vector<float> a = random_sample(rng, n, 0, 9), b = random_sample(rng, n + k % 4, 1, 10);
+    if (k % 3 == 0)
+      for (float &f : b) f = std::round(f);
+    float v[5] = {0, 0, 0, 0, 0}, prob;
+    spear(from1(a), from1(b), n, &v[0], &v[1], &v[2], &v[3], &v[4]);
+    out.insert(out.end(), v, v + 5);
+    kstwo(from1(a), n, from1(b), b.size(), &v[0], &prob);
+    out.push_back(v[0]);
+  }
+  EXPECT_EQ(kwtest::hash_bits(out.data(), out.size()), 17268050408560367530ull);
 }
