@@ -1,0 +1,323 @@
+// Gamma family, error function, Kolmogorov-Smirnov tail and incomplete beta, checked against
+// closed forms and long-double series that share nothing with the library's code.
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "kw_test.h"
+#include "stat.h"
+
+namespace {
+
+using kwtest::close;
+using kwtest::eps;
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const float kInf = std::numeric_limits<float>::infinity();
+
+// Q(a, x) for a positive integer a: e^-x * sum_{k<a} x^k / k!, in long double.
+long double q_integer(int a, long double x) {
+  long double term = 1.0L, sum = 1.0L;
+  for (int k = 1; k < a; k++) {
+    term *= x / k;
+    sum += term;
+  }
+  return std::exp(-x) * sum;
+}
+
+// P(a, x) by its power series in long double, summed until the terms stop mattering.
+long double p_series(long double a, long double x) {
+  long double ap = a, del = 1.0L / a, sum = del;
+  for (int n = 0; n < 10000000 && del > sum * 1e-21L; n++) {
+    ap += 1.0L;
+    del *= x / ap;
+    sum += del;
+  }
+  return sum * std::exp(-x + a * std::log(x) - std::lgamma(a));
+}
+
+// I_x(a, b) for positive integers: the binomial tail sum_{j>=a} C(a+b-1, j) x^j (1-x)^(n-j).
+long double ibeta_integer(int a, int b, long double x) {
+  const int n = a + b - 1;
+  long double sum = 0.0L;
+  for (int j = a; j <= n; j++) {
+    const long double lc = std::lgamma((long double)n + 1) - std::lgamma((long double)j + 1) -
+                           std::lgamma((long double)(n - j) + 1);
+    sum += std::exp(lc + j * std::log(x) + (n - j) * std::log1p(-x));
+  }
+  return sum;
+}
+
+// Q_KS(lambda) summed in long double until the terms vanish.
+long double probks_ref(long double lam) {
+  long double sum = 0.0L;
+  for (int j = 1; j < 100000; j++) {
+    const long double term = 2.0L * std::exp(-2.0L * j * j * lam * lam);
+    sum += (j % 2 ? term : -term);
+    if (term < 1e-30L) break;
+  }
+  return sum;
+}
+
+// Spacing-level error of ln Gamma(a) once rounded to single precision: the front factor of the
+// series and the fraction uses that rounded value, so the result inherits it as a relative
+// error.
+double gln_rounding(double a) { return std::fabs(std::lgamma(a)) * std::ldexp(1.0, -24); }
+
+}  // namespace
+
+TEST(Gamma, LnGammaMatchesLgamma) {
+  // The six-term approximation is good to about 2e-10 in Gamma itself, that is absolutely in
+  // ln Gamma (relatively for large values, whose size dominates the rounding).
+  const double xs[] = {1e-3, 0.01, 0.25, 0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 7.3, 10.0, 33.3, 100.5, 1e3, 1e6};
+  for (double x : xs) {
+    EXPECT_TRUE(close(gammln(x), (double)std::lgamma((long double)x), 2e-10, 1.0)) << "x = " << x;
+  }
+  EXPECT_NEAR(gammln(0.5), 0.5723649429247, 1e-12);
+  EXPECT_NEAR(gammln(1.0), 0.0, 1e-13);
+}
+
+TEST(Gamma, IncompleteMatchesClosedFormForIntegerA) {
+  struct Case {
+    int a;
+    float x;
+  };
+  // Both branches (x < a + 1 series, otherwise the fraction), down into the far tail.
+  const Case cases[] = {{1, 0.001f}, {1, 0.5f}, {1, 1.999f}, {1, 2.0f}, {1, 10.0f}, {1, 60.0f},
+                        {2, 0.1f},   {2, 2.9f}, {2, 3.0f},   {3, 1.0f}, {5, 4.0f},  {5, 12.0f},
+                        {10, 5.0f},  {10, 10.5f}, {10, 30.0f}, {30, 25.0f}, {30, 45.0f}, {60, 59.0f}};
+  for (const Case &c : cases) {
+    const double want = (double)q_integer(c.a, c.x);
+    const bool series = (double)c.x < c.a + 1.0;
+    // 16 eps for the arithmetic, plus the rounded ln Gamma; the series branch returns 1 - P,
+    // so its error is absolute on the scale of P.
+    const double tol = 16 * eps + gln_rounding(c.a);
+    const double floor = series ? 1.0 - want : 0.0;
+    EXPECT_TRUE(close(gammq((float)c.a, c.x), want, tol, floor)) << "a = " << c.a << " x = " << c.x;
+  }
+}
+
+TEST(Gamma, IncompleteMatchesSeriesForRealA) {
+  struct Case {
+    float a, x;
+  };
+  const Case cases[] = {{0.1f, 0.05f}, {0.5f, 0.3f}, {0.5f, 1.2f}, {0.5f, 2.0f}, {2.5f, 1.0f},
+                        {2.5f, 4.0f},  {7.7f, 6.0f}, {7.7f, 9.0f}, {15.3f, 14.0f}, {42.4f, 40.0f}};
+  for (const Case &c : cases) {
+    const long double p = p_series(c.a, c.x);
+    const double want = (double)(1.0L - p);
+    // P + Q = 1 is only usable while Q is not tiny; these cases keep Q above 0.04.
+    ASSERT_GT(want, 0.04);
+    const double tol = 16 * eps + gln_rounding(c.a);
+    EXPECT_TRUE(close(gammq(c.a, c.x), want, tol, 1.0)) << "a = " << c.a << " x = " << c.x;
+  }
+}
+
+TEST(Gamma, SeriesAndFractionAreComplementary) {
+  // gser and gcf called directly at the same point: P + Q = 1, and both report ln Gamma(a)
+  // rounded to single precision.
+  struct Case {
+    float a, x;
+  };
+  // The fraction is meant for x >= a + 1 (at x = a - 1 its first step divides by zero).
+  const Case cases[] = {{0.7f, 1.7f}, {3.0f, 4.5f}, {9.0f, 10.5f}, {20.0f, 22.0f}};
+  for (const Case &c : cases) {
+    float p = -1, q = -1, gln1 = 0, gln2 = 0;
+    gser(&p, c.a, c.x, &gln1);
+    gcf(&q, c.a, c.x, &gln2);
+    EXPECT_EQ(gln1, (float)gammln(c.a));
+    EXPECT_EQ(gln2, gln1);
+    EXPECT_TRUE(close((double)p + (double)q, 1.0, 16 * eps + gln_rounding(c.a)))
+        << "a = " << c.a << " x = " << c.x;
+  }
+}
+
+TEST(Gamma, BranchesAndZero) {
+  float p, gln = 0;
+  gser(&p, 2.5f, 0.0f, &gln);
+  EXPECT_EQ(p, 0.0f);
+  EXPECT_EQ(gln, (float)gammln(2.5));
+  EXPECT_EQ(gammq(3.0f, 0.0f), 1.0f);
+  EXPECT_EQ(gammq(0.01f, 0.0f), 1.0f);
+
+  // x = 1.999 is below a + 1 = 2 and takes the series; x = 2 takes the fraction.
+  gser(&p, 1.0f, 1.999f, &gln);
+  EXPECT_EQ(kwtest::bits(gammq(1.0f, 1.999f)), kwtest::bits(1.0f - p));
+  float q;
+  gcf(&q, 1.0f, 2.0f, &gln);
+  EXPECT_EQ(kwtest::bits(gammq(1.0f, 2.0f)), kwtest::bits(q));
+}
+
+TEST(Gamma, FatalArguments) {
+  KW_EXPECT_NRERROR(gammq(1.0f, -0.5f), "Invalid arguments in routine gammq");
+  KW_EXPECT_NRERROR(gammq(0.0f, 1.0f), "Invalid arguments in routine gammq");
+  KW_EXPECT_NRERROR(gammq(-2.0f, 1.0f), "Invalid arguments in routine gammq");
+  float p, gln;
+  KW_EXPECT_NRERROR(gser(&p, 1.0f, -1.0f, &gln), "x less than 0 in routine gser");
+}
+
+TEST(Gamma, LongRunsConvergeAndStayAccurate) {
+  // a = x = 400 needs 101 series terms, and the chi-square probability of a weighted fit of
+  // about 800 points lands there. Everything beyond 100 steps is evaluated in double, so the
+  // result is good to a few single-precision spacings.
+  struct Case {
+    float a, x;
+  };
+  const Case cases[] = {{400.0f, 400.0f}, {1000.0f, 990.0f}, {1000.0f, 1000.0f}, {1e4f, 9950.0f},
+                        {1e4f, 10001.0f}, {1e5f, 1e5f},     {1e6f, 1e6f},       {1e7f, 1e7f},
+                        {1e7f, 1e7f + 2.0f}, {1e7f, 9.999e6f}};
+  for (const Case &c : cases) {
+    const double want = (double)(1.0L - p_series(c.a, c.x));
+    EXPECT_TRUE(close(gammq(c.a, c.x), want, 8 * eps, 1.0)) << "a = " << c.a << " x = " << c.x;
+  }
+  // Above 2^24 the single-precision a + n stops moving; Q(a, a) tends to 1/2 - 1/(3 sqrt(2 pi a))
+  // (the median lies about 1/3 below the mean).
+  // The exponent -x + a ln x - ln Gamma(a) cancels terms of size 2e10 at a = 1e9.
+  for (float a : {3.2e7f, 1e9f}) {
+    const double want = 0.5 - 1.0 / (3.0 * std::sqrt(2.0 * 3.14159265358979 * a));
+    EXPECT_TRUE(close(gammq(a, a), want, 3e-5)) << "a = " << a;
+  }
+}
+
+TEST(Gamma, NonFiniteArguments) {
+  EXPECT_TRUE(std::isnan(gammq(kNaN, 1.0f)));
+  EXPECT_TRUE(std::isnan(gammq(1.0f, kNaN)));
+  EXPECT_TRUE(std::isnan(gammq(kNaN, kNaN)));
+  EXPECT_TRUE(std::isnan(gammq(-1.0f, kNaN)));
+  EXPECT_EQ(gammq(1.0f, kInf), 0.0f);
+  EXPECT_EQ(gammq(1e6f, kInf), 0.0f);
+  EXPECT_EQ(gammq(kInf, 5.0f), 1.0f);
+  EXPECT_TRUE(std::isnan(gammq(kInf, kInf)));
+  float r, gln;
+  gser(&r, 2.0f, kNaN, &gln);
+  EXPECT_TRUE(std::isnan(r));
+  gcf(&r, kNaN, 3.0f, &gln);
+  EXPECT_TRUE(std::isnan(r));
+  gcf(&r, 3.0f, kInf, &gln);
+  EXPECT_EQ(r, 0.0f);
+  gser(&r, 3.0f, kInf, &gln);
+  EXPECT_EQ(r, 1.0f);
+}
+
+TEST(Erfc, MatchesStdErfc) {
+  // The rational approximation is good to 1.2e-7 fractionally. On top come t and the result
+  // rounded to single precision (two spacings) and -z*z rounded to single precision before
+  // the exponential, which moves the result by up to z^2 * 2^-24 relatively. Up to x = 9,
+  // beyond which erfc(x) falls into the subnormal range.
+  for (int i = -400; i <= 360; i++) {
+    const float x = (float)i * 0.025f;
+    const double want = (double)std::erfc((long double)x);
+    const double tol = 1.2e-7 + 2 * eps + (double)x * x * std::ldexp(1.0, -24);
+    EXPECT_TRUE(close(erfcc(x), want, tol)) << "x = " << x;
+  }
+  EXPECT_EQ(erfcc(0.0f), 1.0f);
+  EXPECT_EQ(erfcc(1.0f), 0.15729922f);
+  EXPECT_EQ(erfcc(-1.0f), 1.8427007f);
+  EXPECT_EQ(erfcc(-1.0f), (float)(2.0 - (double)erfcc(1.0f)));
+}
+
+TEST(Probks, MatchesSeries) {
+  const float lams[] = {0.3f, 0.5f, 0.8f, 1.0f, 1.36f, 2.0f, 3.0f};
+  for (float lam : lams) {
+    // The series stops once a term is 1e-3 of the one before: the dropped tail is below that.
+    const double want = (double)probks_ref(lam);
+    EXPECT_TRUE(close(probks(lam), want, 1e-3 * want + 16 * eps, 1e-30)) << "lambda = " << lam;
+  }
+  EXPECT_NEAR(probks(1.0f), 0.27000, 5e-6);
+}
+
+TEST(Probks, UnsettledAndVanishingSeries) {
+  EXPECT_EQ(probks(0.0f), 1.0f);
+  EXPECT_EQ(probks(0.01f), 1.0f);
+  EXPECT_EQ(probks(0.03f), 1.0f);
+  const float just_above = probks(0.04f);
+  EXPECT_GT(just_above, 1.0f);
+  EXPECT_LT(just_above, 1.000001f);
+  EXPECT_EQ(probks(7.5f), 0.0f);
+  EXPECT_EQ(probks(20.0f), 0.0f);
+}
+
+TEST(Beta, ClosedForms) {
+  struct Case {
+    float a, b, x;
+  };
+  const double pi = 3.14159265358979323846;
+  const Case cases[] = {{0.5f, 0.5f, 0.01f}, {0.5f, 0.5f, 0.3f}, {0.5f, 0.5f, 0.9f}, {1.0f, 3.5f, 0.2f},
+                        {1.0f, 3.5f, 0.7f},  {2.7f, 1.0f, 0.4f}, {2.7f, 1.0f, 0.95f}};
+  for (const Case &c : cases) {
+    double want;
+    if (c.a == 0.5f && c.b == 0.5f)
+      want = 2.0 / pi * std::asin(std::sqrt((double)c.x));
+    else if (c.a == 1.0f)
+      want = 1.0 - std::pow(1.0 - (double)c.x, (double)c.b);
+    else
+      want = std::pow((double)c.x, (double)c.a);
+    // Front factor from three rounded ln Gamma values and a single-precision quotient.
+    EXPECT_TRUE(close(betai(c.a, c.b, c.x), want, 32 * eps, 1e-3)) << c.a << " " << c.b << " " << c.x;
+  }
+}
+
+TEST(Beta, MatchesBinomialSums) {
+  struct Case {
+    int a, b;
+    float x;
+  };
+  const Case cases[] = {{2, 3, 0.1f},  {2, 3, 0.4f},   {2, 3, 0.5f},  {5, 5, 0.5f},  {5, 5, 0.05f},
+                        {10, 3, 0.8f}, {3, 10, 0.15f}, {20, 20, 0.45f}, {50, 40, 0.6f}, {1, 1, 0.37f}};
+  for (const Case &c : cases) {
+    const double want = (double)ibeta_integer(c.a, c.b, c.x);
+    // Near the branch point the direct and the symmetric fraction both lose a little to the
+    // final 1 - ...; 64 eps covers the 1 - I form.
+    EXPECT_TRUE(close(betai((float)c.a, (float)c.b, c.x), want, 64 * eps, 1e-3))
+        << c.a << " " << c.b << " " << c.x;
+  }
+}
+
+TEST(Beta, EndsAndOutOfRange) {
+  EXPECT_EQ(betai(2.0f, 3.0f, 0.0f), 0.0f);
+  EXPECT_EQ(betai(2.0f, 3.0f, 1.0f), 1.0f);
+  EXPECT_EQ(betai(0.5f, 7.0f, 1.0f), 1.0f);
+  EXPECT_EQ(betai(2.0f, 3.0f, -0.1f), 0.0f);
+  EXPECT_EQ(betai(2.0f, 3.0f, 1.1f), 0.0f);
+  EXPECT_NEAR(betai(0.5f, 0.5f, 0.5f), 0.5f, 2 * eps);
+  EXPECT_NEAR(betai(2.0f, 3.0f, 0.4f), 0.5248f, 4 * eps);
+  // Symmetry, across the branch point 3/7 for a = 2, b = 3.
+  for (float x : {0.2f, 0.4f, 0.43f, 0.5f, 0.8f}) {
+    const double s = (double)betai(2.0f, 3.0f, x) + (double)betai(3.0f, 2.0f, 1.0f - x);
+    EXPECT_TRUE(close(s, 1.0, 16 * eps)) << "x = " << x;
+  }
+}
+
+TEST(Beta, FractionValue) {
+  // I_x(a, b) = betacf * x^a (1-x)^b / (a B(a, b)): recover the fraction from the binomial sum.
+  const double a = 2, b = 3, x = 0.4;
+  const long double front = std::exp(std::lgamma(5.0L) - std::lgamma(2.0L) - std::lgamma(3.0L) +
+                                     a * std::log(0.4L) + b * std::log(0.6L));
+  const double want = (double)(ibeta_integer(2, 3, 0.4L) * a / front);
+  EXPECT_TRUE(close(betacf(a, b, x), want, 2 * eps));
+  // a = b = 100 near the branch point still settles well inside its 100 iterations.
+  const long double front2 =
+      std::exp(std::lgamma(200.0L) - 2 * std::lgamma(100.0L) + 100 * std::log(0.495L) + 100 * std::log(0.505L));
+  EXPECT_TRUE(close(betacf(100, 100, 0.495), (double)(ibeta_integer(100, 100, 0.495L) * 100 / front2), 1e-5));
+}
+
+TEST(Gamma, PinnedBits) {
+  kwtest::Rng rng(20240501);
+  std::vector<double> ln;
+  std::vector<float> q, e, k, bi;
+  for (int i = 0; i < 200; i++) {
+    ln.push_back(gammln((double)rng.uniform(0.01f, 200.0f)));
+    const float a = rng.uniform(0.1f, 60.0f);
+    q.push_back(gammq(a, rng.uniform(0.0f, 2.0f * a + 5.0f)));
+    e.push_back(erfcc(rng.uniform(-6.0f, 6.0f)));
+    k.push_back(probks(rng.uniform(0.05f, 3.0f)));
+    const float ba = rng.uniform(0.2f, 30.0f);
+    const float bb = rng.uniform(0.2f, 30.0f);
+    bi.push_back(betai(ba, bb, rng.uniform(0.0f, 1.0f)));
+  }
+  EXPECT_EQ(kwtest::hash_bits(ln.data(), ln.size()), 16034897374340179140ull);
+  EXPECT_EQ(kwtest::hash_bits(q.data(), q.size()), 1577479333449735737ull);
+  EXPECT_EQ(kwtest::hash_bits(e.data(), e.size()), 14297650501273134311ull);
+  EXPECT_EQ(kwtest::hash_bits(k.data(), k.size()), 6436009345801005189ull);
+  EXPECT_EQ(kwtest::hash_bits(bi.data(), bi.size()), 1418286191765399260ull);
+}
