@@ -2,7 +2,7 @@
 // correlation of paired measurements. Arrays are offset-indexed: element 1 is the first value.
 #include <cstdio>
 
-#include "stat.h"
+#include <kelvarinwizard/stat.h>
 
 int main() {
   // Signal change (percent) in a region of interest, two groups of sessions.
