@@ -179,9 +179,23 @@ const char *scenario_format() {
          "  reply N PATH     the next open-file dialog returns N with PATH in its buffer\n"
          "  command NAME     set \"Command\" to NAME and call the plug-in's execute\n"
          "  show NAME        print the parameter NAME as the dialog script would read it\n"
+         "  help             print this format\n"
          "  quit             stop (so does the end of the scenario)\n"
          "Answers are used in order. A dialog with no answer left is cancelled, or, with --ask\n"
-         "or when the scenario is typed at the terminal, asks for a path (empty line cancels).\n";
+         "or when the scenario is typed at the terminal, asks for a path (empty line cancels).\n"
+         "Commands the plug-in knows (exact, case-sensitive; any other does nothing):\n"
+         "  GetFileName        a source file, filtered by \"FileType\"; the path goes to \"Filename\"\n"
+         "  GetTargetFileName  the alignment target (*.fmr); the path goes to \"TargetFilename\"\n"
+         "  GetTextFileName    a list of source files (*.txt); the path goes to \"Filename\"\n"
+         "A chosen file also sets \"ErrorNr\" to 0; no file sets \"ErrorNr\" to -1 and \"ErrorMsg\".\n"
+         "Example: pick a source file, then cancel the dialog of its alignment target.\n"
+         "  filetype Thalorix functional project (*.fmr)\n"
+         "  choose /data/sub-01/run-1.fmr\n"
+         "  command GetFileName\n"
+         "  show Filename\n"
+         "  cancel\n"
+         "  command GetTargetFileName\n"
+         "  show ErrorMsg\n";
 }
 
 Scenario::Step Scenario::run_line(std::string line, THZTPluginInterface &plugin,

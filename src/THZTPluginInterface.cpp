@@ -237,6 +237,30 @@ const void *own_base() {
   return info.dli_fbase;
 }
 
+// True when address lies in an executable segment of a loaded object.
+bool in_code(const void *address) {
+  struct Search {
+    ElfW(Addr) address;
+    bool found;
+  } search = {reinterpret_cast<ElfW(Addr)>(address), false};
+  dl_iterate_phdr(
+      [](struct dl_phdr_info *object, std::size_t, void *data) -> int {
+        Search *s = static_cast<Search *>(data);
+        for (ElfW(Half) i = 0; i < object->dlpi_phnum; i++) {
+          const ElfW(Phdr) &segment = object->dlpi_phdr[i];
+          if (segment.p_type != PT_LOAD) continue;
+          const ElfW(Addr) start = object->dlpi_addr + segment.p_vaddr;
+          if (s->address >= start && s->address - start < segment.p_memsz) {
+            s->found = (segment.p_flags & PF_X) != 0;
+            return 1;
+          }
+        }
+        return 0;
+      },
+      &search);
+  return search.found;
+}
+
 // The address under this name in the process scope, if it is a function of the host; null
 // otherwise. Under a flat namespace (this library loaded with global scope) a name the host
 // lacks resolves to our own variable of that name, which would then point at itself; the
@@ -246,9 +270,16 @@ void *host_function(void *scope, const char *name) {
   if (address == nullptr) return nullptr;
   Dl_info info;
   void *entry = nullptr;
-  if (dladdr1(address, &info, &entry, RTLD_DL_SYMENT) == 0 || entry == nullptr) return nullptr;
+  if (dladdr1(address, &info, &entry, RTLD_DL_SYMENT) == 0) return nullptr;
+  if (info.dli_fbase == own_base()) return nullptr;
+  if (entry == nullptr || info.dli_saddr != address) {
+    // No exported symbol starts here. For a function exported through a resolver
+    // (STT_GNU_IFUNC) the lookup returns the resolved function, which usually has no exported
+    // symbol of its own: accept it when it is code. Data never gets here, since a lookup of a
+    // data object returns the start of its own symbol.
+    return in_code(address) ? address : nullptr;
+  }
   const ElfW(Sym) *symbol = static_cast<const ElfW(Sym) *>(entry);
-  if (info.dli_fbase == own_base() || info.dli_saddr != address) return nullptr;
   // The symbol type is the low four bits of st_info, in 32- and 64-bit objects alike.
   const unsigned type = symbol->st_info & 0xfu;
   if (type != STT_FUNC && type != STT_GNU_IFUNC) return nullptr;

@@ -2,6 +2,12 @@
 #include "kelvarinwizard.h"
 
 #include <cstring>
+#include <type_traits>
+
+// A host may be built by another compiler from its own copy of the interface: what binds is a
+// polymorphic object that is nothing but its virtual-table pointer.
+static_assert(std::is_polymorphic<kelvarin>::value, "kelvarin has a virtual table");
+static_assert(sizeof(kelvarin) == sizeof(void *), "kelvarin is one virtual-table pointer");
 
 static const char *PluginDescription = "Plugin to process multiple Thalorix files<br>";
 

@@ -27,18 +27,35 @@ TEST(HostVersion, Parse) {
 
 TEST(HostBuffers, CutOrFilledToTheBrim) {
   kwhost::Host host;
-  host.set_text("Long", std::string(300, 'v'));
-  for (bool brim : {false, true}) {
-    host.fill_to_brim = brim;
-    char buffer[kwhost::parameter_buffer_size + 8];
-    std::memset(buffer, '#', sizeof buffer);
-    host.get_string_parameter("Long", buffer);
-    const std::size_t written = brim ? 100 : 99;
-    EXPECT_EQ(std::string(buffer, written), std::string(written, 'v')) << brim;
-    if (!brim) {
-      EXPECT_EQ(buffer[99], '\0');
+  kwhost::QueuedAnswers answers;
+  host.dialogs = &answers;
+  const std::string long_value(300, 'v');
+  host.set_text("Long", long_value);
+  // Each buffer sits in a larger block of sentinels, so a write past its end would show.
+  constexpr std::size_t slack = 8;
+  struct Case {
+    const char *what;
+    std::size_t size;
+  } cases[] = {{"parameter", kwhost::parameter_buffer_size}, {"path", kwhost::path_buffer_size}};
+  for (const Case &c : cases) {
+    for (bool brim : {false, true}) {
+      host.fill_to_brim = brim;
+      std::vector<char> block(c.size + slack, '#');
+      if (c.size == kwhost::parameter_buffer_size) {
+        host.get_string_parameter("Long", block.data());
+      } else {
+        answers.push({1, long_value});
+        EXPECT_EQ(host.get_open_file_name("t", "", "f", block.data()), 1);
+      }
+      const std::size_t written = brim ? c.size : c.size - 1;
+      EXPECT_EQ(std::string(block.data(), written), long_value.substr(0, written))
+          << c.what << " brim " << brim;
+      if (!brim) {
+        EXPECT_EQ(block[c.size - 1], '\0') << c.what;
+      }
+      EXPECT_EQ(std::string(block.data() + c.size, slack), std::string(slack, '#'))
+          << "nothing past the " << c.what << " buffer, brim " << brim;
     }
-    EXPECT_EQ(buffer[100], '#') << "nothing past the buffer, brim " << brim;
   }
   // Absent parameters read as empty; integers as decimal text.
   char buffer[kwhost::parameter_buffer_size];

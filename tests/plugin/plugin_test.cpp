@@ -104,6 +104,29 @@ TEST_F(PluginTest, CreatePluginGivesDistinctObjects) {
   EXPECT_NE(a.get(), b.get());
 }
 
+// The host reaches the object only through its virtual table, built from its own copy of the
+// interface, so the slots are checked here without that copy: slots 0 and 1 hold the complete
+// and the deleting destructor, slot 2 execute, slot 3 initPlugin.
+TEST_F(PluginTest, VirtualSlotsInOrder) {
+  THZTPluginInterface *object = plugin().library.create_plugin();
+  ASSERT_NE(object, nullptr);
+  void *const *slots = *reinterpret_cast<void *const *const *>(object);
+  using Operation = bool (*)(THZTPluginInterface *);
+  using Destroy = void (*)(THZTPluginInterface *);
+
+  host.clear_record();
+  EXPECT_TRUE(reinterpret_cast<Operation>(slots[3])(object)) << "slot 3 is initPlugin";
+  EXPECT_EQ(host.calls(),
+            (Calls{"version -> 2.4.1", "log tab shown", "log \"Running kelvarinwizard...\""}));
+  host.clear_record();
+  host.set_text("Command", "NoSuchCommand");
+  EXPECT_TRUE(reinterpret_cast<Operation>(slots[2])(object)) << "slot 2 is execute";
+  EXPECT_EQ(host.calls(), (Calls{"get \"Command\" -> \"NoSuchCommand\"", "get \"FileType\" -> \"\""}));
+  host.clear_record();
+  reinterpret_cast<Destroy>(slots[1])(object);  // destroys and releases the object
+  EXPECT_EQ(host.calls(), Calls{"log \"kelvarinplugin finished!\""});
+}
+
 TEST_F(PluginTest, InitPluginByHostVersion) {
   const Calls accepted_tail = {"log tab shown", "log \"Running kelvarinwizard...\""};
   struct Case {
