@@ -297,7 +297,8 @@ KELVARINWIZARD_API int select_ushort(unsigned long k, unsigned long n, unsigned 
 //
 // Complex values are interleaved (real, imaginary) float pairs addressed from 1: value m
 // (counted from 0) at data[2m+1], data[2m+2]. Transforms are in place, unnormalised, with
-// the sign exp(+2*pi*i*m*q/N) for isign = +1; forward then inverse returns N times the input.
+// the sign exp(+2*pi*i*m*q/N) for isign = +1; forward then inverse returns N times the input
+// (n/2 and nn1*nn2*nn3/2 times for the real transforms).
 // Nothing is allocated and no state is kept; calls on distinct arrays may run concurrently.
 // A length outside the contract ends the process through nrerror before data is touched.
 

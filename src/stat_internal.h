@@ -6,4 +6,22 @@
 // every svdcmp entry. Process-wide and not thread-safe.
 extern bool NoConvergenceInSVD;
 
+// The generator state behind ran1 and gasdev: the shuffle table, the value last taken from it
+// (0 until the first call initialises), the saved normal deviate and whether it is still to be
+// handed out. Process-wide, zero at load time, not thread-safe; the tests reset it.
+namespace kw_random_state {
+extern long iv[32];
+extern long iy;
+extern float gset;
+extern int iset;
+}  // namespace kw_random_state
+
+namespace kw_sort_detail {
+// The quicksort of sort (brr null) or sort2 over arr[1..n], with a work stack of nstack
+// entries and the given overflow message; returns the peak number of stack entries in use.
+// n = 0 returns 0 at once. Lets the tests observe the stack bound and the overflow guard.
+unsigned long quicksort_peak(unsigned long n, float arr[], float brr[], unsigned long nstack,
+                             const char *overflow_message);
+}  // namespace kw_sort_detail
+
 #endif  // KELVARINWIZARD_STAT_INTERNAL_H

@@ -447,8 +447,9 @@ TEST(Rlft3, MismatchedTensorEndsSilently) {
 }
 
 TEST(Rlft3, RejectsLengthsOutsideContract) {
-  const unsigned long cases[][3] = {{2, 4, 0}, {2, 4, 1}, {0, 4, 8},
-                                    {2, 0, 8}, {3, 4, 8}, {2, 4, 6}};
+  // Odd len3 of 3, 5 or 9 halves to a power of two, but is no power of two itself.
+  const unsigned long cases[][3] = {{2, 4, 0}, {2, 4, 1}, {0, 4, 8}, {2, 0, 8}, {3, 4, 8},
+                                    {2, 4, 6}, {2, 4, 3}, {2, 4, 5}, {2, 4, 9}};
   for (const auto &c : cases) {
     auto call = [&c] {
       Volume v(2, 4, 8, 2);

@@ -8,14 +8,7 @@
 
 #include "kw_test.h"
 #include "stat.h"
-
-// Not exported: the process-wide generator state.
-namespace kw_random_state {
-extern long iv[32];
-extern long iy;
-extern float gset;
-extern int iset;
-}  // namespace kw_random_state
+#include "stat_internal.h"
 
 namespace {
 

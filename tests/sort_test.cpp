@@ -10,12 +10,7 @@
 
 #include "kw_test.h"
 #include "stat.h"
-
-// Not exported: the quicksort with a chosen stack size; returns the peak stack entries used.
-namespace kw_sort_detail {
-unsigned long quicksort_peak(unsigned long n, float arr[], float brr[], unsigned long nstack,
-                             const char *overflow_message);
-}
+#include "stat_internal.h"
 
 namespace {
 

@@ -236,8 +236,10 @@ void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2, un
            int isign) {
   unsigned long dims[4] = {0, nn1, nn2, nn3 >> 1};
   // len3 below 2 would hand fourn a zero length, and a zero len1 or len2 would make the
-  // contiguity check below read row pointers that do not exist; refuse them first.
-  if (nn3 < 2 || !valid_dims(dims, 3))
+  // contiguity check below read row pointers that do not exist; refuse them first. An odd len3
+  // whose half is a power of two stays in bounds but is refused like every other length that
+  // is not a power of two.
+  if (nn3 < 2 || !is_power_of_two(nn3) || !valid_dims(dims, 3))
     nrerror("rlft3: lengths are not powers of two with len3 at least 2");
 
   // The element block must be one contiguous run of len1*len2*len3 floats. The distance is

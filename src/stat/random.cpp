@@ -5,8 +5,10 @@
 #include <climits>
 #include <cmath>
 
-// Process-wide generator state, zero at load time. Not exported; the tests reach it to start
-// from the load-time state and to place values in the table.
+#include "../stat_internal.h"
+
+// Process-wide generator state, zero at load time. Not exported; the tests reach it through the
+// internal header to start from the load-time state and to place values in the table.
 namespace kw_random_state {
 long iv[32];
 long iy;

@@ -4,10 +4,7 @@
 
 #include <limits>
 
-namespace kw_sort_detail {
-unsigned long quicksort_peak(unsigned long n, float arr[], float brr[], unsigned long nstack,
-                             const char *overflow_message);
-}
+#include "../stat_internal.h"
 
 namespace {
 
@@ -136,8 +133,7 @@ unsigned long quicksort(unsigned long n, const Elements &e, unsigned long nstack
 
 }  // namespace
 
-// Not exported: the quicksort with a chosen stack size, reporting its peak stack use, so that
-// the tests can observe the stack bound and the overflow guard. brr may be null.
+// Not exported (declared in the internal header).
 unsigned long kw_sort_detail::quicksort_peak(unsigned long n, float arr[], float brr[],
                                              unsigned long nstack, const char *overflow_message) {
   if (n == 0) return 0;
