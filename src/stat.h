@@ -143,7 +143,8 @@ KELVARINWIZARD_API void fgauss(float x, float a[], float *y, float dyda[], int n
 KELVARINWIZARD_API double gammln(double xx);
 
 // Series for the regularised lower incomplete gamma P(a, x): writes ln Gamma(a) to *gln first,
-// then P to *gamser (0 for x = 0, NaN for a NaN argument). Fatal for x < 0 or no convergence.
+// then P to *gamser (0 for x = 0, 1 for x = +inf, NaN for a NaN argument). Fatal for x < 0 or
+// no convergence.
 KELVARINWIZARD_API void gser(float *gamser, float a, float x, float *gln);
 
 // Continued fraction for Q(a, x) = 1 - P(a, x), meant for x >= a + 1: writes ln Gamma(a) to
@@ -152,11 +153,12 @@ KELVARINWIZARD_API void gser(float *gamser, float a, float x, float *gln);
 KELVARINWIZARD_API void gcf(float *gammcf, float a, float x, float *gln);
 
 // Q(a, x) = 1 - P(a, x) for a > 0, x >= 0 (series below x = a + 1, continued fraction above).
-// NaN for a NaN argument, 0 for x = +inf; fatal "Invalid arguments in routine gammq" otherwise
-// outside the domain.
+// NaN for a NaN argument, 0 for x = +inf, 1 for a = +inf and finite x; fatal "Invalid arguments
+// in routine gammq" otherwise outside the domain.
 KELVARINWIZARD_API float gammq(float a, float x);
 
-// Complementary error function, fractional error below about 1.2e-7 everywhere.
+// Complementary error function. The approximation is good to about 1.2e-7 fractionally; the
+// single-precision square in the exponent adds up to x^2 * 2^-24 (about 2e-6 at |x| = 6).
 KELVARINWIZARD_API float erfcc(float x);
 
 // Kolmogorov-Smirnov tail Q_KS(alam) = 2 sum_{j>=1} (-1)^(j-1) exp(-2 j^2 alam^2); returns 1

@@ -291,6 +291,48 @@ TEST(Conversions, InverseSearch) {
   EXPECT_EQ(p_to_t(2.0f, 10), 4.0f - 2.0f - 24 * 1.0f);
 }
 
+namespace {
+
+// The 25-move search written out from its rule, over the library's forward routine; records
+// every value it moves to.
+template <class Forward>
+float search_by_rule(float p, float v, float s, Forward forward, std::vector<float> *moves) {
+  bool upward = true;
+  for (int k = 0; k < 25; k++) {
+    const bool down = p > forward(v);  // a NaN q moves up
+    v = down ? v - s : v + s;
+    if (down == upward) s = s / 2.0f;  // halved after a reversing move
+    upward = !down;
+    moves->push_back(v);
+  }
+  return v;
+}
+
+}  // namespace
+
+TEST(Conversions, InverseFollowsTheMoveRule) {
+  std::vector<float> moves;
+  const float f = search_by_rule(0.05f, 10.0f, 2.0f, [](float v) { return F_to_p(v, 5, 10); }, &moves);
+  EXPECT_EQ(std::vector<float>(moves.begin(), moves.begin() + 8),
+            (std::vector<float>{8, 7, 6, 5, 4, 3, 4, 3.5f}));
+  EXPECT_EQ(kwtest::bits(p_to_F(0.05f, 5, 10)), kwtest::bits(f));
+  moves.clear();
+  search_by_rule(0.05f, 4.0f, 2.0f, [](float v) { return t_to_p(v, 10); }, &moves);
+  EXPECT_EQ(std::vector<float>(moves.begin(), moves.begin() + 8),
+            (std::vector<float>{2, 3, 2.5f, 2.25f, 2, 2.25f, 2.125f, 2.1875f}));
+  // Bit for bit over targets inside and outside (0, 1), where r_to_p turns NaN beyond |r| = 1.
+  for (float p : {-0.5f, 0.0f, 1e-6f, 0.003f, 0.05f, 0.31f, 0.77f, 1.0f, 1.5f}) {
+    for (unsigned long k : {1ul, 3ul, 9ul, 50ul}) {
+      const float F = search_by_rule(p, 10.0f, 2.0f, [=](float v) { return F_to_p(v, k, 2 * k + 1); }, &moves);
+      const float t = search_by_rule(p, 4.0f, 2.0f, [=](float v) { return t_to_p(v, k); }, &moves);
+      const float r = search_by_rule(p, 0.4f, 0.2f, [=](float v) { return r_to_p(v, k + 2); }, &moves);
+      EXPECT_EQ(kwtest::bits(p_to_F(p, k, 2 * k + 1)), kwtest::bits(F)) << p << " " << k;
+      EXPECT_EQ(kwtest::bits(p_to_t(p, k)), kwtest::bits(t)) << p << " " << k;
+      EXPECT_EQ(kwtest::bits(p_to_r(p, k + 2)), kwtest::bits(r)) << p << " " << k;
+    }
+  }
+}
+
 TEST(Conversions, InverseRoundTrips) {
   // After 25 moves the step has halved at every reversal; the crossing lies within a few
   // final steps, so the forward value at the result is close to the target.
