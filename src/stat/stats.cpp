@@ -258,10 +258,10 @@ float r_to_p(float r, unsigned long n) {
   if (n < 2) return 1.0f;
   if (r == 0.0f) return 1.0f;
   if (r == 1.0f) return 0.0f;
-  const unsigned long df = n - 2;
+  // The count enters arithmetic as a float, here as everywhere; the root widens that float.
+  const float f = (float)(n - 2);
   const double rd = (double)r;
-  const float tv = (float)(rd * std::sqrt((double)df / ((rd + 1.0 + 1e-20) * ((1.0 - rd) + 1e-20))));
-  const float f = (float)df;
+  const float tv = (float)(rd * std::sqrt((double)f / ((rd + 1.0 + 1e-20) * ((1.0 - rd) + 1e-20))));
   return betai(0.5f * f, 0.5f, f / (tv * tv + f));
 }
 
