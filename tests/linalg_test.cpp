@@ -719,6 +719,7 @@ TEST(SvdCovariance, InverseOfNormalMatrix) {
       EXPECT_EQ(Cv[i][j], Cv[j][i]);
     }
   EXPECT_LE(max_product_error(Cv, N, n, n, n, identity(n)), 64 * n * eps);
+  EXPECT_EQ(Cv.hash(), 0xd35d554c15c620caull);
 }
 
 TEST(SvdInverse, SmallCasesAndBounds) {

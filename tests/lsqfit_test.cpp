@@ -296,6 +296,7 @@ TEST(Mrqcof, MatchesDefinitions) {
       EXPECT_EQ(alpha[j + 1][k + 1], alpha[k + 1][j + 1]);
     }
   }
+  EXPECT_EQ(alpha.hash(kwtest::hash_bits(beta + 1, 4, kwtest::hash_bits(&chisq, 1))), 0x5e2200ce69f80cdaull);
 }
 
 TEST(Covsrt, SpreadsCompressedBlock) {
