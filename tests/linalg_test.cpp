@@ -142,6 +142,30 @@ TEST(Products, AscendingSingleSumsOfRoundedProducts) {
   }
 }
 
+TEST(Products, WideProductsMatchThePlainLoopBitForBit) {
+  // Rows wider than the kernel's column block, with and without a partial last block; the
+  // plain loop (one accumulator per element, ascending k) is the exact answer. The column
+  // after the last one must stay untouched.
+  kwtest::Rng rng(59);
+  const int shapes[][3] = {{3, 37, 300}, {1, 1, 513}, {2, 5, 256}, {2, 0, 260}};
+  for (const auto &s : shapes) {
+    const int m = s[0], n = s[1], p = s[2];
+    Mat A(0, m - 1, 0, n), B(0, n, 0, p - 1), R(0, m - 1, 0, p);
+    fill_random(A, m, n, rng, 0);
+    fill_random(B, n, p, rng, 0);
+    R.fill(-7.0f);
+    matrix_matrix_mult(A, B, R, m, n, p);
+    for (int i = 0; i < m; i++) {
+      for (int j = 0; j < p; j++) {
+        float sum = 0.0f;
+        for (int k = 0; k < n; k++) sum += A[i][k] * B[k][j];
+        ASSERT_EQ(kwtest::bits(R[i][j]), kwtest::bits(sum)) << m << "x" << n << "x" << p << " at " << i << "," << j;
+      }
+      EXPECT_EQ(R[i][p], -7.0f);
+    }
+  }
+}
+
 TEST(Products, TouchOnlyTheirBlocks) {
   // A and B are larger than the product reads; NaN outside the used block would show up.
   Mat A(0, 3, 0, 3), B(0, 3, 0, 3), R(0, 3, 0, 3);
