@@ -142,6 +142,30 @@ TEST(Products, AscendingSingleSumsOfRoundedProducts) {
   }
 }
 
+TEST(Products, WideProductsMatchThePlainLoopBitForBit) {
+  // Rows wider than the kernel's column block, with and without a partial last block; the
+  // plain loop (one accumulator per element, ascending k) is the exact answer. The column
+  // after the last one must stay untouched.
+  kwtest::Rng rng(59);
+  const int shapes[][3] = {{3, 37, 300}, {1, 1, 513}, {2, 5, 256}, {2, 0, 260}};
+  for (const auto &s : shapes) {
+    const int m = s[0], n = s[1], p = s[2];
+    Mat A(0, m - 1, 0, n), B(0, n, 0, p - 1), R(0, m - 1, 0, p);
+    fill_random(A, m, n, rng, 0);
+    fill_random(B, n, p, rng, 0);
+    R.fill(-7.0f);
+    matrix_matrix_mult(A, B, R, m, n, p);
+    for (int i = 0; i < m; i++) {
+      for (int j = 0; j < p; j++) {
+        float sum = 0.0f;
+        for (int k = 0; k < n; k++) sum += A[i][k] * B[k][j];
+        ASSERT_EQ(kwtest::bits(R[i][j]), kwtest::bits(sum)) << m << "x" << n << "x" << p << " at " << i << "," << j;
+      }
+      EXPECT_EQ(R[i][p], -7.0f);
+    }
+  }
+}
+
 TEST(Products, TouchOnlyTheirBlocks) {
   // A and B are larger than the product reads; NaN outside the used block would show up.
   Mat A(0, 3, 0, 3), B(0, 3, 0, 3), R(0, 3, 0, 3);
@@ -350,6 +374,33 @@ TEST(Svd, ToleranceIsAbsolute) {
   }
 }
 
+TEST(Svd, NegligibleMeansBelowTheSingleConstant) {
+  // [[1, e], [0, 1]] reduces exactly to the bidiagonal w = (-1, 1) with superdiagonal e. Below
+  // 1e-6f in magnitude e is negligible: no sweep runs and w = (1, 1) exactly. At 1e-6f itself,
+  // which lies below the double 1e-6, e is not negligible and the sweeps split the values
+  // to about 1 -+ e/2.
+  const float below = std::nextafter(1e-6f, 0.0f);
+  const struct {
+    float e;
+    bool split;
+  } cases[] = {{1e-6f, true}, {-1e-6f, true}, {below, false}, {-below, false}};
+  for (const auto &c : cases) {
+    Mat U(1, 2, 1, 2), V(1, 2, 1, 2);
+    float w[3];
+    U[1][1] = U[2][2] = 1.0f;
+    U[1][2] = c.e;
+    U[2][1] = 0.0f;
+    svdcmp(U, 2, 2, w, V);
+    if (c.split) {
+      // Each value is within an ulp or two of 1 -+ e/2 (ulp 1.2e-7 above 1, 6e-8 below).
+      EXPECT_TRUE(kwtest::close(std::fabs(w[1] - w[2]), std::fabs(c.e), 0.3)) << c.e;
+    } else {
+      EXPECT_EQ(w[1], 1.0f) << c.e;
+      EXPECT_EQ(w[2], 1.0f) << c.e;
+    }
+  }
+}
+
 TEST(Svd, NonConvergenceIsFlaggedAndCleared) {
   // A NaN is never negligible, so no value converges; the call still completes.
   Mat U(1, 3, 1, 3), V(1, 3, 1, 3);
@@ -434,6 +485,20 @@ void gaussj_2x2(const float *c) {
   for (int k = 0; k < 4; k++) A.data()[k] = c[k];
   B.fill(1.0f);
   gaussj(A, 2, B, 1);
+}
+
+TEST(GaussJordan, LastOfEqualMagnitudesIsThePivot) {
+  // The first search meets magnitude 3 at (2, 1), (2, 3) and (3, 1) and must take (3, 1). That
+  // order rounds x[1] of the solution (-7/3, 3, 2) one ulp below the nearest float; taking the
+  // first of the equal candidates gives the nearest float instead.
+  Mat A(1, 3, 1, 3), B(1, 3, 1, 1);
+  const float t[9] = {0, -1, 2, 3, 1, 3, -3, 0, -2};
+  for (int k = 0; k < 9; k++) A.data()[k] = t[k];
+  B[1][1] = 1, B[2][1] = 2, B[3][1] = 3;
+  gaussj(A, 3, B, 1);
+  EXPECT_EQ(B[1][1], std::nextafter((float)(-7.0 / 3.0), -3.0f));
+  EXPECT_EQ(B[2][1], 3.0f);
+  EXPECT_EQ(B[3][1], 2.0f);
 }
 
 TEST(GaussJordanDeathTest, SingularMatrices) {
@@ -529,6 +594,26 @@ TEST(Jacobi, ExactCases) {
   EXPECT_EQ(V[2][2], -r);
 }
 
+TEST(Jacobi, NegligibleElementsAreRotatedUntilSweepFive) {
+  // A 5 x 5 random block that needs more than four sweeps, beside [[1, 1e-12], [., 2]]. The
+  // tiny element stays below the threshold of sweeps 1 to 3 and meets a zero threshold in
+  // sweep 4, where it is rotated and counted although it is negligible against both diagonal
+  // elements: the skip test starts only in sweep 5. So it adds exactly one rotation.
+  int counts[2];
+  for (int c = 0; c < 2; c++) {
+    kwtest::Rng rng(53);
+    const int n = 7;
+    Mat A(1, n, 1, n), V(1, n, 1, n);
+    float d[n + 1];
+    A.fill(0.0f);
+    fill_random(A, 5, 5, rng);
+    A[6][6] = 1.0f, A[7][7] = 2.0f;
+    A[6][7] = c ? 1e-12f : 0.0f;
+    jacobi(A, n, d, V, &counts[c]);
+  }
+  EXPECT_EQ(counts[1], counts[0] + 1);
+}
+
 void jacobi_with_nan() {
   Mat A(1, 2, 1, 2), V(1, 2, 1, 2);
   float d[3];
@@ -573,6 +658,25 @@ TEST(Jacobi, PinnedBits) {
   eigsrt(d, V, n);
   EXPECT_EQ(V.hash(kwtest::hash_bits(d + 1, n)), 0xd0daf2fa1c933eb8ull);
   EXPECT_EQ(nrot, 129);
+
+  // a[1][2] equals the first sweep's threshold 0.2 sm / 9 as rounded from double, so it is
+  // not rotated in that sweep; a threshold formed in single precision lies below it.
+  Mat T(1, 3, 1, 3), W(1, 3, 1, 3);
+  float e[4];
+  T[1][1] = 1, T[2][2] = 2, T[3][3] = 3;
+  T[1][2] = 0x1.f52a0cp-6f, T[1][3] = 0x1.3119dp-1f, T[2][3] = 0.75f;
+  jacobi(T, 3, e, W, &nrot);
+  EXPECT_EQ(W.hash(kwtest::hash_bits(e + 1, 3)), 0xb78178c7d3e9cfb7ull);
+  EXPECT_EQ(nrot, 8);
+
+  // Larger: later sweeps drop elements negligible against both diagonal elements.
+  const int n2 = 20;
+  Mat A2(1, n2, 1, n2), V2(1, n2, 1, n2);
+  float d2[n2 + 1];
+  fill_random(A2, n2, n2, rng);
+  jacobi(A2, n2, d2, V2, &nrot);
+  EXPECT_EQ(V2.hash(kwtest::hash_bits(d2 + 1, n2)), 0xf3c7bf835c1ae939ull);
+  EXPECT_EQ(nrot, 957);
 }
 
 // --- svbksb, svdvar, getInverseMatrixUsingSVD -----------------------------------------------
@@ -639,6 +743,7 @@ TEST(SvdCovariance, InverseOfNormalMatrix) {
       EXPECT_EQ(Cv[i][j], Cv[j][i]);
     }
   EXPECT_LE(max_product_error(Cv, N, n, n, n, identity(n)), 64 * n * eps);
+  EXPECT_EQ(Cv.hash(), 0xd35d554c15c620caull);
 }
 
 TEST(SvdInverse, SmallCasesAndBounds) {
@@ -671,6 +776,30 @@ TEST(SvdInverse, SmallCasesAndBounds) {
           EXPECT_TRUE(kwtest::close(X[i][j], c.want[i * n + j], c.tol));
         }
       }
+  }
+}
+
+TEST(SvdInverse, ThresholdFormedInDoubleEqualIsInverted) {
+  // For diag(wmax, w2) the decomposition is exact. The threshold wmax * 1e-6 rounded from
+  // double is one ulp above the single-precision product for this wmax: a w2 equal to it is
+  // inverted, the float just below it is dropped.
+  const float wmax = 1.0f + 10 * FLT_EPSILON;
+  const float thresh = (float)((double)wmax * 1e-6);
+  const struct {
+    float w2;
+    bool kept;
+  } cases[] = {{thresh, true}, {std::nextafter(thresh, 0.0f), false}};
+  for (const auto &c : cases) {
+    Mat A(0, 1, 0, 1), X(0, 1, 0, 1);
+    A[0][0] = wmax, A[0][1] = 0, A[1][0] = 0, A[1][1] = c.w2;
+    getInverseMatrixUsingSVD(A, X, 2);
+    EXPECT_TRUE(kwtest::close(X[0][0], 1.0 / wmax, 2 * eps));
+    if (c.kept)
+      EXPECT_TRUE(kwtest::close(X[1][1], 1.0 / c.w2, 2 * eps));
+    else
+      EXPECT_EQ(X[1][1], 0.0f);
+    EXPECT_EQ(X[0][1], 0.0f);
+    EXPECT_EQ(X[1][0], 0.0f);
   }
 }
 

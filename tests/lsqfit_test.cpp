@@ -138,10 +138,10 @@ void basis_duplicate(float x, float p[], int np) {
 void basis_zero(float, float p[], int np) {
   for (int j = 1; j <= np; j++) p[j] = 0.0f;
 }
-// At x = j a single non-zero value in column j: the design is diag(10, 5e-5, 1e-4).
+// At x = j a single non-zero value in column j: the design is diag(design_diagonal).
+float design_diagonal[3];
 void basis_diagonal(float x, float p[], int) {
-  const float s[3] = {10.0f, 5e-5f, 1e-4f};
-  for (int j = 1; j <= 3; j++) p[j] = x == (float)j ? s[j - 1] : 0.0f;
+  for (int j = 1; j <= 3; j++) p[j] = x == (float)j ? design_diagonal[j - 1] : 0.0f;
 }
 
 TEST(Svdfit, EditsNegligibleSingularValues) {
@@ -165,11 +165,19 @@ TEST(Svdfit, EditsNegligibleSingularValues) {
     EXPECT_EQ(w[j], 0.0f);
     EXPECT_EQ(a[j], 0.0f);
   }
-  // Threshold 1e-5 * 10 = 1e-4 in single precision: 5e-5 is dropped, 1e-4 itself is kept.
-  svdfit(d.x.data(), d.y.data(), d.sig.data(), 3, a, 3, u, v, w, &chisq, basis_diagonal);
-  EXPECT_EQ(w[1], 10.0f);
-  EXPECT_EQ(w[2], 0.0f);
-  EXPECT_EQ(w[3], 1e-4f);
+  // A diagonal design decomposes exactly. Threshold 1e-5 * 10 = 1e-4 in single precision:
+  // 5e-5 is dropped, 1e-4 itself is kept. For the second wmax the product rounded from double
+  // is one ulp above the single-precision one: a value equal to it stays, the float below goes.
+  const float wmax = 1.0f + FLT_EPSILON;
+  const float thresh = (float)(1.0e-5 * (double)wmax);
+  const float designs[][3] = {{10.0f, 5e-5f, 1e-4f}, {wmax, std::nextafter(thresh, 0.0f), thresh}};
+  for (const auto &g : designs) {
+    for (int j = 0; j < 3; j++) design_diagonal[j] = g[j];
+    svdfit(d.x.data(), d.y.data(), d.sig.data(), 3, a, 3, u, v, w, &chisq, basis_diagonal);
+    EXPECT_EQ(w[1], g[0]);
+    EXPECT_EQ(w[2], 0.0f);
+    EXPECT_EQ(w[3], g[2]);
+  }
 }
 
 std::vector<float> basis_calls;
@@ -288,6 +296,7 @@ TEST(Mrqcof, MatchesDefinitions) {
       EXPECT_EQ(alpha[j + 1][k + 1], alpha[k + 1][j + 1]);
     }
   }
+  EXPECT_EQ(alpha.hash(kwtest::hash_bits(beta + 1, 4, kwtest::hash_bits(&chisq, 1))), 0x5e2200ce69f80cdaull);
 }
 
 TEST(Covsrt, SpreadsCompressedBlock) {
@@ -355,6 +364,41 @@ TEST(Marquardt, LambdaOnStartAcceptAndEqualReject) {
   EXPECT_EQ(off.lambda, std::nextafter(1e-4f, 1.0f));  // 1.0000000475e-4
   EXPECT_NE(off.a[2], -0.9f);
   off.finish();
+}
+
+// y = a[1] x, so the start call's trial can be followed by hand.
+void linear_model(float x, float a[], float *y, float dyda[], int) {
+  *y = a[1] * x;
+  dyda[1] = x;
+}
+
+TEST(Marquardt, FirstTrialSolvesTheAugmentedSystem) {
+  // One parameter: alpha = sum x^2 = 3.4375 exactly, and the augmented alpha (1 + lambda) formed
+  // in double rounds one ulp below the single-precision product; for these data that ulp
+  // reaches the trial parameter. The trial is accepted.
+  Data d(5);
+  for (int i = 1; i <= 5; i++)
+    d.x[i] = 0.25f * (float)i, d.y[i] = 1.5f * d.x[i] + 0.01f * (float)((i + 1) % 3) - 0.003f;
+  float alpha = 0.0f, beta = 0.0f, chi0 = 0.0f;
+  for (int i = 1; i <= 5; i++) {
+    const float dy = d.y[i] - d.x[i];
+    alpha += d.x[i] * d.x[i];
+    beta += dy * d.x[i];
+    chi0 += dy * dy;
+  }
+  const float augmented = (float)((double)alpha * (1.0 + (double)0.001f));
+  const float want = 1.0f + beta * (1.0f / augmented);
+
+  float a[2] = {0, 1}, chisq, lambda = -1;
+  int ia[2] = {0, 1};
+  Mat covar(1, 1), alph(1, 1);
+  mrqmin(d.x.data(), d.y.data(), d.sig.data(), 5, a, ia, 1, covar, alph, &chisq, linear_model, &lambda);
+  EXPECT_EQ(kwtest::bits(a[1]), kwtest::bits(want));
+  EXPECT_LT(chisq, chi0);
+  EXPECT_EQ(lambda, std::nextafter(1e-4f, 1.0f));
+  lambda = 0;
+  mrqmin(d.x.data(), d.y.data(), d.sig.data(), 5, a, ia, 1, covar, alph, &chisq, linear_model, &lambda);
+  EXPECT_EQ(covar[1][1], 1.0f / alph[1][1]);
 }
 
 TEST(Marquardt, RecoversParametersAndCovariance) {

@@ -49,11 +49,30 @@ void rows_gram(float **A, float **R, int m, int n) {
 // Products ------------------------------------------------------------------------------------
 
 void matrix_matrix_mult(float **A, float **B, float **R, int m, int n, int p) {
+  // B is walked along its rows, not down its columns: a block of one output row collects its
+  // sums in a local buffer, k outer and j inner. Each element still has its own accumulator
+  // that starts at 0 and adds the rounded products in ascending k, so every bit is that of the
+  // plain j-outer loop; R is assigned once per element, when its sum is complete.
+  constexpr int kBlock = 256;
+  float sums[kBlock];
   for (int i = 0; i < m; i++) {
-    for (int j = 0; j < p; j++) {
-      float sum = 0.0f;
-      for (int k = 0; k < n; k++) sum += A[i][k] * B[k][j];
-      R[i][j] = sum;
+    const float *a = A[i];
+    for (int j0 = 0; j0 < p; j0 += kBlock) {
+      const int width = p - j0 < kBlock ? p - j0 : kBlock;
+      for (int j = 0; j < width; j++) sums[j] = 0.0f;
+      for (int k = 0; k < n; k++) {
+        const float aik = a[k];
+        const float *b = B[k] + j0;
+        // A full block has a fixed trip count, which lets the compiler use vector lanes; each
+        // lane is one element's own multiply and add, so the rounding is unchanged.
+        if (width == kBlock) {
+          for (int j = 0; j < kBlock; j++) sums[j] += aik * b[j];
+        } else {
+          for (int j = 0; j < width; j++) sums[j] += aik * b[j];
+        }
+      }
+      float *r = R[i] + j0;
+      for (int j = 0; j < width; j++) r[j] = sums[j];
     }
   }
 }
