@@ -6,193 +6,8 @@
 
 #include <cstddef>
 
-// Every host function, in lookup order. CALLED marks those this plug-in calls (their variables
-// carry the argument lists declared in the header); OTHER marks the rest.
-#define KW_ENTRY_POINTS(CALLED, OTHER) \
-  CALLED(ztGetVersionOfThalorixZT) \
-  OTHER(ztGetThalorixZTPath) \
-  OTHER(ztGetPluginsPath) \
-  OTHER(ztShowLogPane) \
-  CALLED(ztShowLogTab) \
-  CALLED(ztLogText) \
-  CALLED(ztMessageBox) \
-  OTHER(ztYesNoMessageBox) \
-  OTHER(ztGetIntegerInput) \
-  OTHER(ztGetFloatInput) \
-  OTHER(ztGetTextInput) \
-  CALLED(ztGetOpenFileName) \
-  OTHER(ztGetSaveFileName) \
-  OTHER(ztUpdateActiveWindow) \
-  OTHER(ztShowBusyCursor) \
-  OTHER(ztStopBusyCursor) \
-  OTHER(ztPlotPoints) \
-  OTHER(ztAddPointsToPlot) \
-  OTHER(ztPlotLine) \
-  OTHER(ztAddLineToPlot) \
-  OTHER(ztPlotBars) \
-  OTHER(ztAddBarsToPlot) \
-  OTHER(ztShowPlotAtPosition) \
-  OTHER(ztResizePlot) \
-  OTHER(ztSetBarPlotXAxisCategories) \
-  OTHER(ztSetPlotXAxisRange) \
-  OTHER(ztSetPlotYAxisRange) \
-  OTHER(ztSetPlotTitle) \
-  OTHER(ztSetPlotMarkerSizeAndColor) \
-  OTHER(ztSetPlotLineSizeAndColor) \
-  OTHER(ztSetPlotBarColors) \
-  OTHER(ztSetPlotFontSizes) \
-  OTHER(ztShowPlotLegend) \
-  OTHER(ztSetPlotColorTheme) \
-  OTHER(ztGetNumberOfDocsInWorkspace) \
-  OTHER(ztGetDocumentType) \
-  OTHER(ztGetDocumentTypeName) \
-  OTHER(ztGetIDOfCurrentDocument) \
-  OTHER(ztSetAsCurrentDocument) \
-  OTHER(ztCalculateIAMatrix) \
-  OTHER(ztGetTRFParametersFromVolumeToolsDlg) \
-  OTHER(ztGetHeaderOfCurrentFMR) \
-  OTHER(ztSetHeaderOfCurrentFMR) \
-  OTHER(ztGetSTCFloatDataOfCurrentFMR) \
-  OTHER(ztGetSTCIntDataOfCurrentFMR) \
-  OTHER(ztGetSTCDataOfCurrentFMR) \
-  OTHER(ztSaveFMR) \
-  OTHER(ztSaveFMRAndSTC) \
-  OTHER(ztGetScannerPositionHeaderOfCurrentFMR) \
-  OTHER(ztSetScannerPositionHeaderOfCurrentFMR) \
-  OTHER(ztGetHeaderOfCurrentDMR) \
-  OTHER(ztSetHeaderOfCurrentDMR) \
-  OTHER(ztGetDWIFloatDataOfCurrentDMR) \
-  OTHER(ztGetDWIIntDataOfCurrentDMR) \
-  OTHER(ztGetDWIDataOfCurrentDMR) \
-  OTHER(ztConvertDWIFormatOfCurrentDMR) \
-  OTHER(ztSaveDMR) \
-  OTHER(ztSaveDMRAndDWI) \
-  OTHER(ztGetMAPOfCurrentFMR) \
-  OTHER(ztSetMAPParametersOfCurrentFMR) \
-  OTHER(ztDeleteMAPsOfCurrentFMR) \
-  OTHER(ztLoadMAPsToCurrentFMR) \
-  OTHER(ztSaveMAPsOfCurrentFMR) \
-  OTHER(ztCreateMAPForCurrentFMR) \
-  OTHER(ztGetCurrentVMR) \
-  OTHER(ztGetMainHeaderOfCurrentVMR) \
-  OTHER(ztSetMainHeaderOfCurrentVMR) \
-  OTHER(ztGetScannerPositionHeaderOfCurrentVMR) \
-  OTHER(ztSetScannerPositionHeaderOfCurrentVMR) \
-  OTHER(ztGetPastTransformationsHeaderOfCurrentVMR) \
-  OTHER(ztSetPastTransformationsHeaderOfCurrentVMR) \
-  OTHER(ztReframeCurrentVMR) \
-  OTHER(ztGetCrossPositionOfCurrentVMR) \
-  OTHER(ztGetV16OfCurrentVMR) \
-  OTHER(ztLoadV16ToCurrentVMR) \
-  OTHER(ztSaveV16OfCurrentVMR) \
-  OTHER(ztDetachV16FromCurrentVMR) \
-  OTHER(ztConvertV16ToVMR) \
-  OTHER(ztGetNRVMPsOfCurrentVMR) \
-  OTHER(ztGetNRVMPOfCurrentVMR) \
-  OTHER(ztSetNRVMPParametersOfCurrentVMR) \
-  OTHER(ztLoadNRVMPsToCurrentVMR) \
-  OTHER(ztAddNRVMPsToCurrentVMR) \
-  OTHER(ztSaveNRVMPsOfCurrentVMR) \
-  OTHER(ztCreateNRVMPsForCurrentVMR) \
-  OTHER(ztDeleteNRVMPsOfCurrentVMR) \
-  OTHER(ztDeleteNRVMPMap) \
-  OTHER(ztSetNRVMPsParamsDisplayRange) \
-  OTHER(ztGetARVMPsOfCurrentVMR) \
-  OTHER(ztGetARVMPOfCurrentVMR) \
-  OTHER(ztSetARVMPParametersOfCurrentVMR) \
-  OTHER(ztLoadARVMPsToCurrentVMR) \
-  OTHER(ztSaveARVMPsOfCurrentVMR) \
-  OTHER(ztCreateARVMPsForCurrentVMR) \
-  OTHER(ztDeleteARVMPsOfCurrentVMR) \
-  OTHER(ztLinkVTCToCurrentVMR) \
-  OTHER(ztCreateVTCForCurrentVMR) \
-  OTHER(ztGetHeaderOfVTCOfCurrentVMR) \
-  OTHER(ztSetHeaderOfVTCOfCurrentVMR) \
-  OTHER(ztGetVTCOfCurrentVMR) \
-  OTHER(ztGetVTCFloatDataOfCurrentVMR) \
-  OTHER(ztGetVTCIntDataOfCurrentVMR) \
-  OTHER(ztSetVTCParametersOfCurrentVMR) \
-  OTHER(ztSaveVTCOfCurrentVMR) \
-  OTHER(ztClearMultiVTCAnalysis) \
-  OTHER(ztAddVTCRefForMultiVTCAnalysis) \
-  OTHER(ztGetVoxelTimeCourseOfVTC) \
-  OTHER(ztGetVoxelTimeCourseOfVTCs) \
-  OTHER(ztGetVoxelCoordsTimeCourseOfVTC) \
-  OTHER(ztGetVoxelCoordsTimeCourseOfVTCs) \
-  OTHER(ztGetGLMOfCurrentVMR) \
-  OTHER(ztLoadMaskToCurrentVMR) \
-  OTHER(ztGetMaskOfCurrentVMR) \
-  OTHER(ztGetScene) \
-  OTHER(ztLoadSRF) \
-  OTHER(ztAddSRF) \
-  OTHER(ztRemoveCurrentSRF) \
-  OTHER(ztGetCurrentSRF) \
-  OTHER(ztReleaseSRFAccess) \
-  OTHER(ztSaveCurrentSRF) \
-  OTHER(ztSetCurrentSRF) \
-  OTHER(ztLinkMTCToCurrentSRF) \
-  OTHER(ztGetMTCOfCurrentSRF) \
-  OTHER(ztSetMTCParametersOfCurrentSRF) \
-  OTHER(ztCreateMTCForCurrentSRF) \
-  OTHER(ztSaveMTCOfCurrentSRF) \
-  OTHER(ztClearMultiMTCRefsOfCurrentSRF) \
-  OTHER(ztAddMultiMTCRefToCurrentSRF) \
-  OTHER(ztGetVertexTimeCourseOfMTC) \
-  OTHER(ztGetVertexTimeCourseOfAllMTCs) \
-  OTHER(ztGetSMPsOfCurrentSRF) \
-  OTHER(ztGetSMPOfCurrentSRF) \
-  OTHER(ztSetSMPParametersOfCurrentSRF) \
-  OTHER(ztLoadSMPsToCurrentSRF) \
-  OTHER(ztSaveSMPsOfCurrentSRF) \
-  OTHER(ztCreateSMPForCurrentSRF) \
-  OTHER(ztDeleteSMPsOfCurrentSRF) \
-  OTHER(ztOverlaySMPsOnSRF) \
-  OTHER(ztGetSSMOfCurrentSRF) \
-  OTHER(ztLoadSSMToCurrentSRF) \
-  OTHER(ztSaveSSMOfCurrentSRF) \
-  OTHER(ztCreateSSMForCurrentSRF) \
-  OTHER(ztDeleteSSMOfCurrentSRF) \
-  OTHER(ztClearProtocol) \
-  OTHER(ztLoadProtocol) \
-  OTHER(ztSaveProtocol) \
-  OTHER(ztGetProtocol) \
-  OTHER(ztSetProtocol) \
-  OTHER(ztGetProtocolCondition) \
-  OTHER(ztAddProtocolCondition) \
-  OTHER(ztAddProtocolConditionInterval) \
-  OTHER(ztClearDesignMatrix) \
-  OTHER(ztAddPredictor) \
-  OTHER(ztSetPredictorValuesFromCondition) \
-  OTHER(ztSetPredictorValuesFromConditionName) \
-  OTHER(ztApplyTwoGammaHRFToPredictor) \
-  OTHER(ztApplyTwoGammaHRFToPredictorWithName) \
-  OTHER(ztApplyBoyntonHRFToPredictor) \
-  OTHER(ztApplyBoyntonHRFToPredictorWithName) \
-  OTHER(ztGetPredictor) \
-  OTHER(ztGetPredictorByName) \
-  OTHER(ztLoadSingleStudyGLMDesignMatrix) \
-  OTHER(ztSaveSingleStudyGLMDesignMatrix) \
-  OTHER(ztLoadVOIs) \
-  OTHER(ztSaveVOIs) \
-  OTHER(ztGetVOIs) \
-  OTHER(ztGetVOI) \
-  OTHER(ztLoadPOIs) \
-  OTHER(ztSavePOIs) \
-  OTHER(ztGetPOIs) \
-  OTHER(ztGetPOI) \
-  CALLED(ztGetStringParameter) \
-  OTHER(ztGetIntParameter) \
-  OTHER(ztGetFloatParameter) \
-  CALLED(ztSetStringParameter) \
-  CALLED(ztSetIntParameter) \
-  OTHER(ztSetFloatParameter) \
-  OTHER(ztGetDlgStringParameter) \
-  OTHER(ztGetDlgIntegerParameter) \
-  OTHER(ztGetDlgFloatParameter) \
-  OTHER(ztSetDlgStringOutputParameter) \
-  OTHER(ztSetDlgIntegerOutputParameter) \
-  OTHER(ztSetDlgFloatOutputParameter) \
-  OTHER(ztLaunchICADialog)
+// The table of host names below, one source for declarations, definitions and lookups.
+#include "THZTEntryPoints.inc"
 
 ztGetVersionOfThalorixZT_fn ztGetVersionOfThalorixZT = nullptr;
 ztShowLogTab_fn ztShowLogTab = nullptr;
@@ -205,7 +20,7 @@ ztSetIntParameter_fn ztSetIntParameter = nullptr;
 
 #define KW_DEFINE_NOTHING(name)
 #define KW_DEFINE_OTHER(name) KELVARINWIZARD_API ZTHostFunction name = nullptr;
-KW_ENTRY_POINTS(KW_DEFINE_NOTHING, KW_DEFINE_OTHER)
+KELVARINWIZARD_ENTRY_POINTS(KW_DEFINE_NOTHING, KW_DEFINE_OTHER)
 #undef KW_DEFINE_OTHER
 #undef KW_DEFINE_NOTHING
 
@@ -224,7 +39,7 @@ void store_address(void *address) {
 }
 
 #define KW_ROW(name) {#name, &store_address<decltype(name), &name>},
-const EntryPoint entry_points[] = {KW_ENTRY_POINTS(KW_ROW, KW_ROW)};
+const EntryPoint entry_points[] = {KELVARINWIZARD_ENTRY_POINTS(KW_ROW, KW_ROW)};
 #undef KW_ROW
 
 static_assert(sizeof entry_points / sizeof entry_points[0] == 184, "the host has 184 functions");
@@ -310,4 +125,4 @@ bool checkVersionGreaterEqualVersion(int major, int minor, int sub, int reqMajor
   return sub >= reqSub;
 }
 
-#undef KW_ENTRY_POINTS
+#undef KELVARINWIZARD_ENTRY_POINTS

@@ -52,7 +52,7 @@ typedef int (*ztGetOpenFileName_fn)(const char *title, const char *initial, cons
                                     char *path);
 
 // The type of the other 176 entry-point variables (the host functions this plug-in never calls;
-// their argument lists are the host's business). They are exported under their host names too.
+// their argument lists are the host's business): cast to the host function's own type to call.
 typedef void (*ZTHostFunction)();
 
 // Null until InitZTAccess binds them; null afterwards where the host has no such function.
@@ -65,6 +65,14 @@ extern KELVARINWIZARD_API ztGetOpenFileName_fn ztGetOpenFileName;
 extern KELVARINWIZARD_API ztGetStringParameter_fn ztGetStringParameter;
 extern KELVARINWIZARD_API ztSetStringParameter_fn ztSetStringParameter;
 extern KELVARINWIZARD_API ztSetIntParameter_fn ztSetIntParameter;
+
+#include "THZTEntryPoints.inc"
+#define KELVARINWIZARD_DECLARE_NOTHING(name)
+#define KELVARINWIZARD_DECLARE_OTHER(name) extern KELVARINWIZARD_API ZTHostFunction name;
+KELVARINWIZARD_ENTRY_POINTS(KELVARINWIZARD_DECLARE_NOTHING, KELVARINWIZARD_DECLARE_OTHER)
+#undef KELVARINWIZARD_DECLARE_OTHER
+#undef KELVARINWIZARD_DECLARE_NOTHING
+#undef KELVARINWIZARD_ENTRY_POINTS
 
 // Looks up all 184 host functions by name, through the handle of dlopen(nullptr, RTLD_LAZY)
 // (kept open for the life of the process), and stores each in its variable, in table order.
