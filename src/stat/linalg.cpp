@@ -29,6 +29,45 @@ inline void swap_values(float &x, float &y) {
   y = t;
 }
 
+// y[j] = y[j] + x[j] * c (or + c * x[j] when kScalarFirst) for j = 0..n-1, each element on its
+// own: one rounded product, then one rounded sum, exactly as the plain loop. The operands keep
+// the plain loop's order, which decides the bits of a NaN when both factors are NaN. Blocks of
+// eight have a fixed trip count, which lets the compiler use vector lanes; each lane is one
+// element's own multiply and add. x is read a block ahead into a local copy, so y and x may
+// be the same row but must not overlap otherwise.
+template <bool kScalarFirst = false>
+inline void add_scaled(float *y, const float *x, float c, int n) {
+  int j = 0;
+  for (; j + 8 <= n; j += 8) {
+    float xb[8];
+    for (int t = 0; t < 8; t++) xb[t] = x[j + t];
+    for (int t = 0; t < 8; t++) y[j + t] = y[j + t] + (kScalarFirst ? c * xb[t] : xb[t] * c);
+  }
+  for (; j < n; j++) y[j] = y[j] + (kScalarFirst ? c * x[j] : x[j] * c);
+}
+
+// Columns of a Householder step handled together: their sums live in a local buffer.
+constexpr int kColumnBlock = 256;
+
+// For the columns j = j0 .. j0 + width - 1 (width <= kColumnBlock) of rows r0..r1 of a:
+// sums[j - j0] = sum over k = r0..r1 of a[k][c] * a[k][j], in ascending k from 0. Walking the
+// rows instead of the columns leaves every sum its own accumulator and its own order.
+inline void column_dots(float **a, int c, int r0, int r1, int j0, int width, float *sums) {
+  for (int t = 0; t < width; t++) sums[t] = 0.0f;
+  for (int k = r0; k <= r1; k++) {
+    const float *row = a[k];
+    add_scaled<true>(sums, row + j0, row[c], width);
+  }
+}
+
+// a[k][j] += f[j - j0] * a[k][c] for k = r0..r1 and the columns of the block.
+inline void column_updates(float **a, int c, int r0, int r1, int j0, int width, const float *f) {
+  for (int k = r0; k <= r1; k++) {
+    float *row = a[k];
+    add_scaled(row + j0, f, row[c], width);
+  }
+}
+
 // Lower triangle of R = A * A^T over the first n columns of A, then mirrored.
 void rows_gram(float **A, float **R, int m, int n) {
   for (int i = 0; i < m; i++) {
@@ -167,11 +206,14 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
         g = -with_sign_of(root_via_double(s), f);
         h = f * g - s;
         a[i][i] = f - g;
-        for (int j = l; j <= n; j++) {
-          s = 0.0f;
-          for (int k = i; k <= m; k++) s += a[k][i] * a[k][j];
-          f = s / h;
-          for (int k = i; k <= m; k++) a[k][j] += f * a[k][i];
+        // Column j's sum reads columns i and j only, and column j's update writes column j
+        // only, so all the sums of a block can be formed first, walking the rows.
+        for (int j0 = l; j0 <= n; j0 += kColumnBlock) {
+          const int width = n - j0 + 1 < kColumnBlock ? n - j0 + 1 : kColumnBlock;
+          float fs[kColumnBlock];
+          column_dots(a, i, i, m, j0, width, fs);
+          for (int t = 0; t < width; t++) fs[t] = fs[t] / h;
+          column_updates(a, i, i, m, j0, width, fs);
         }
         for (int k = i; k <= m; k++) a[k][i] = a[k][i] * scale;
       }
@@ -190,10 +232,31 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
         h = f * g - s;
         a[i][l] = f - g;
         for (int k = l; k <= n; k++) e[k] = a[i][k] / h;
-        for (int j = l; j <= m; j++) {
+        // Rows j read row i, which none of them writes, and only themselves: four rows form
+        // their sums side by side, each in its own accumulator in ascending k.
+        const float *ai = a[i];
+        const int len = n - l + 1;
+        int j = l;
+        for (; j + 3 <= m; j += 4) {
+          float *r0 = a[j], *r1 = a[j + 1], *r2 = a[j + 2], *r3 = a[j + 3];
+          float s0 = 0.0f, s1 = 0.0f, s2 = 0.0f, s3 = 0.0f;
+          for (int k = l; k <= n; k++) {
+            const float aik = ai[k];
+            s0 += r0[k] * aik;
+            s1 += r1[k] * aik;
+            s2 += r2[k] * aik;
+            s3 += r3[k] * aik;
+          }
+          add_scaled<true>(r0 + l, e + l, s0, len);
+          add_scaled<true>(r1 + l, e + l, s1, len);
+          add_scaled<true>(r2 + l, e + l, s2, len);
+          add_scaled<true>(r3 + l, e + l, s3, len);
+        }
+        for (; j <= m; j++) {
+          float *rj = a[j];
           s = 0.0f;
-          for (int k = l; k <= n; k++) s += a[j][k] * a[i][k];
-          for (int k = l; k <= n; k++) a[j][k] += s * e[k];
+          for (int k = l; k <= n; k++) s += rj[k] * ai[k];
+          add_scaled<true>(rj + l, e + l, s, len);
         }
         for (int k = l; k <= n; k++) a[i][k] = a[i][k] * scale;
       }
@@ -208,10 +271,14 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
       if (g != 0.0f) {
         // Two divisions in this order, not one by the product: avoids underflow.
         for (int j = l; j <= n; j++) v[j][i] = (a[i][j] / a[i][l]) / g;
-        for (int j = l; j <= n; j++) {
-          s = 0.0f;
-          for (int k = l; k <= n; k++) s += a[i][k] * v[k][j];
-          for (int k = l; k <= n; k++) v[k][j] += s * v[k][i];
+        // Column j of v is summed against row i of a and then updated from column i, which
+        // is not among the columns l..n: a block's sums come first, walking the rows of v.
+        for (int j0 = l; j0 <= n; j0 += kColumnBlock) {
+          const int width = n - j0 + 1 < kColumnBlock ? n - j0 + 1 : kColumnBlock;
+          float ss[kColumnBlock];
+          for (int t = 0; t < width; t++) ss[t] = 0.0f;
+          for (int k = l; k <= n; k++) add_scaled<true>(ss, v[k] + j0, a[i][k], width);
+          for (int k = l; k <= n; k++) add_scaled(v[k] + j0, ss, v[k][i], width);
         }
       }
       for (int j = l; j <= n; j++) v[i][j] = v[j][i] = 0.0f;
@@ -228,11 +295,14 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
     for (int j = l; j <= n; j++) a[i][j] = 0.0f;
     if (g != 0.0f) {
       g = 1.0f / g;
-      for (int j = l; j <= n; j++) {
-        s = 0.0f;
-        for (int k = l; k <= m; k++) s += a[k][i] * a[k][j];
-        f = (s / a[i][i]) * g;
-        for (int k = i; k <= m; k++) a[k][j] += f * a[k][i];
+      // As in the reduction: column j's sum (rows l..m) and update (rows i..m) touch columns
+      // i and j only, and a[i][i] stays fixed, so a block's sums come first.
+      for (int j0 = l; j0 <= n; j0 += kColumnBlock) {
+        const int width = n - j0 + 1 < kColumnBlock ? n - j0 + 1 : kColumnBlock;
+        float fs[kColumnBlock];
+        column_dots(a, i, l, m, j0, width, fs);
+        for (int t = 0; t < width; t++) fs[t] = (fs[t] / a[i][i]) * g;
+        column_updates(a, i, i, m, j0, width, fs);
       }
       for (int j = i; j <= m; j++) a[j][i] = a[j][i] * g;
     } else {
