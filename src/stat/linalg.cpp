@@ -68,6 +68,72 @@ inline void column_updates(float **a, int c, int r0, int r1, int j0, int width, 
   }
 }
 
+// Plane rotations of the columns c, c + 1, ..., c + count of one matrix, as a QR sweep produces
+// them: rotation t mixes columns c + t and c + t + 1 with (co[t], si[t]). The sweep's scalar
+// recurrence never reads the matrix, so its rotations are recorded and applied later row by row:
+// every element still meets the same rotations in the same order, each rotation computing
+//   new left = left * co + right * si,  new right = right * co - left * si
+// from the old pair. Four rows go together to give the processor independent chains.
+constexpr int kRotationBatch = 64;
+
+inline void rotate_rows(float **mat, int rows, int c, const float *co, const float *si, int count) {
+  int r = 1;
+  for (; r + 3 <= rows; r += 4) {
+    float *p0 = mat[r], *p1 = mat[r + 1], *p2 = mat[r + 2], *p3 = mat[r + 3];
+    float x0 = p0[c], x1 = p1[c], x2 = p2[c], x3 = p3[c];
+    for (int t = 0; t < count; t++) {
+      const int j = c + t;
+      const float ct = co[t], st = si[t];
+      const float z0 = p0[j + 1], z1 = p1[j + 1], z2 = p2[j + 1], z3 = p3[j + 1];
+      p0[j] = x0 * ct + z0 * st;
+      p1[j] = x1 * ct + z1 * st;
+      p2[j] = x2 * ct + z2 * st;
+      p3[j] = x3 * ct + z3 * st;
+      x0 = z0 * ct - x0 * st;
+      x1 = z1 * ct - x1 * st;
+      x2 = z2 * ct - x2 * st;
+      x3 = z3 * ct - x3 * st;
+    }
+    p0[c + count] = x0;
+    p1[c + count] = x1;
+    p2[c + count] = x2;
+    p3[c + count] = x3;
+  }
+  for (; r <= rows; r++) {
+    float *p = mat[r];
+    float x = p[c];
+    for (int t = 0; t < count; t++) {
+      const int j = c + t;
+      const float z = p[j + 1];
+      p[j] = x * co[t] + z * si[t];
+      x = z * co[t] - x * si[t];
+    }
+    p[c + count] = x;
+  }
+}
+
+// A pending run of rotations of adjacent columns, applied when full and at the end of a sweep.
+struct RotationRun {
+  float **mat;
+  int rows;
+  int first = 0;  // left column of the first pending rotation
+  int count = 0;
+  float co[kRotationBatch], si[kRotationBatch];
+
+  RotationRun(float **m, int r) : mat(m), rows(r) {}
+  void add(int column, float c, float s) {
+    if (count == kRotationBatch) flush();
+    if (count == 0) first = column;
+    co[count] = c;
+    si[count] = s;
+    count++;
+  }
+  void flush() {
+    if (count > 0) rotate_rows(mat, rows, first, co, si, count);
+    count = 0;
+  }
+};
+
 // Lower triangle of R = A * A^T over the first n columns of A, then mirrored.
 void rows_gram(float **A, float **R, int m, int n) {
   for (int i = 0; i < m; i++) {
@@ -375,8 +441,10 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
         f = (float)(num / (double)x);
       }
 
-      // One QR sweep, chasing the bulge down the bidiagonal.
+      // One QR sweep, chasing the bulge down the bidiagonal. The rotations of v and of a are
+      // queued and applied row by row (see RotationRun); both queues are empty at the end.
       co = si = 1.0f;
+      RotationRun vrot(v, n), arot(a, m);
       for (int j = l; j <= nm; j++) {
         const int i = j + 1;
         g = e[i];
@@ -391,12 +459,7 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
         g = g * co - x * si;
         h = y * si;
         y = y * co;
-        for (int jj = 1; jj <= n; jj++) {
-          x = v[jj][j];
-          z = v[jj][i];
-          v[jj][j] = x * co + z * si;
-          v[jj][i] = z * co - x * si;
-        }
+        vrot.add(j, co, si);
         z = pythag(f, h);
         w[j] = z;
         if (z != 0.0f) {
@@ -406,13 +469,10 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
         }
         f = co * g + si * y;
         x = co * y - si * g;
-        for (int jj = 1; jj <= m; jj++) {
-          y = a[jj][j];
-          z = a[jj][i];
-          a[jj][j] = y * co + z * si;
-          a[jj][i] = z * co - y * si;
-        }
+        arot.add(j, co, si);
       }
+      vrot.flush();
+      arot.flush();
       e[l] = 0.0f;
       e[k] = f;
       w[k] = x;
