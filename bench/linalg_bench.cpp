@@ -154,7 +154,7 @@ void BM_jacobi(benchmark::State &state) {
     benchmark::DoNotOptimize(d.data());
   }
 }
-BENCHMARK(BM_jacobi)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_jacobi)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 
 #if KW_HAVE_LAPACKE
 void BM_openblas_sgemm(benchmark::State &state) {
@@ -223,7 +223,7 @@ void BM_lapack_ssyev(benchmark::State &state) {
     benchmark::DoNotOptimize(d.data());
   }
 }
-BENCHMARK(BM_lapack_ssyev)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_lapack_ssyev)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 #endif
 
 #if KW_HAVE_GSL

@@ -134,6 +134,91 @@ struct RotationRun {
   }
 };
 
+// One Jacobi rotation of the pair (x, y), both new values from the old ones.
+inline void jacobi_rotate(float &x, float &y, float sn, float tau) {
+  const float ox = x, oy = y;
+  x = ox - sn * (oy + ox * tau);
+  y = oy + sn * (ox - oy * tau);
+}
+
+// Each pair (x[j], y[j]), j = 0..n-1, rotated on its own: two distinct rows rotated together.
+// Blocks of eight with a fixed trip count let the compiler use vector lanes; each lane does
+// one element's own operations in the same order.
+inline void jacobi_rotate_rows(float *x, float *y, int n, float sn, float tau) {
+  int j = 0;
+  for (; j + 8 <= n; j += 8) {
+    float xb[8], yb[8];
+    for (int t = 0; t < 8; t++) {
+      xb[t] = x[j + t];
+      yb[t] = y[j + t];
+    }
+    for (int t = 0; t < 8; t++) jacobi_rotate(xb[t], yb[t], sn, tau);
+    for (int t = 0; t < 8; t++) {
+      x[j + t] = xb[t];
+      y[j + t] = yb[t];
+    }
+  }
+  for (; j < n; j++) jacobi_rotate(x[j], y[j], sn, tau);
+}
+
+// Jacobi rotations queued for later, applied row by row. While the sweep works on row p, no
+// angle depends on the rows above p; so their rotations can wait and then run along the rows,
+// every element meeting the same rotations in the same order.
+constexpr int kJacobiBatch = 128;
+
+struct JacobiQueue {
+  int count = 0;
+  int p[kJacobiBatch], q[kJacobiBatch];
+  float sn[kJacobiBatch], tau[kJacobiBatch];
+
+  bool full() const { return count == kJacobiBatch; }
+  void add(int pp, int qq, float s, float t) {
+    p[count] = pp;
+    q[count] = qq;
+    sn[count] = s;
+    tau[count] = t;
+    count++;
+  }
+  // Pairs (m[j][p], m[j][q]) of rows j = 1..rows in queue order, for rotations that all share
+  // their p: m[j][p] stays in a register. Four rows go side by side for independent chains.
+  void apply_same_p(float **m, int rows) {
+    if (count == 0) return;
+    const int pp = p[0];
+    int j = 1;
+    for (; j + 3 <= rows; j += 4) {
+      float *r0 = m[j], *r1 = m[j + 1], *r2 = m[j + 2], *r3 = m[j + 3];
+      float x0 = r0[pp], x1 = r1[pp], x2 = r2[pp], x3 = r3[pp];
+      for (int r = 0; r < count; r++) {
+        const int qq = q[r];
+        float y0 = r0[qq], y1 = r1[qq], y2 = r2[qq], y3 = r3[qq];
+        jacobi_rotate(x0, y0, sn[r], tau[r]);
+        jacobi_rotate(x1, y1, sn[r], tau[r]);
+        jacobi_rotate(x2, y2, sn[r], tau[r]);
+        jacobi_rotate(x3, y3, sn[r], tau[r]);
+        r0[qq] = y0;
+        r1[qq] = y1;
+        r2[qq] = y2;
+        r3[qq] = y3;
+      }
+      r0[pp] = x0;
+      r1[pp] = x1;
+      r2[pp] = x2;
+      r3[pp] = x3;
+    }
+    for (; j <= rows; j++) {
+      float *row = m[j];
+      float x = row[pp];
+      for (int r = 0; r < count; r++) {
+        float y = row[q[r]];
+        jacobi_rotate(x, y, sn[r], tau[r]);
+        row[q[r]] = y;
+      }
+      row[pp] = x;
+    }
+    count = 0;
+  }
+};
+
 // Lower triangle of R = A * A^T over the first n columns of A, then mirrored.
 void rows_gram(float **A, float **R, int m, int n) {
   for (int i = 0; i < m; i++) {
@@ -564,11 +649,18 @@ void jacobi(float **a, int n, float d[], float **v, int *nrot) {
   }
   *nrot = 0;
 
+  // The rotations of the rows above p wait in aq until the sweep leaves row p (every rotation
+  // queued there shares that p). v is built transposed, so that a rotation of two of its
+  // columns runs along two rows; every element sees the same operations at the mirrored place,
+  // and the transposition at the end only moves values.
+  JacobiQueue aq;
   for (int sweep = 1; sweep <= 50; sweep++) {
     float sm = 0.0f;
     for (int p = 1; p <= n - 1; p++)
       for (int q = p + 1; q <= n; q++) sm += std::fabs(a[p][q]);
     if (sm == 0.0f) {
+      for (int p = 1; p <= n; p++)
+        for (int q = p + 1; q <= n; q++) swap_values(v[p][q], v[q][p]);
       free_vector(shift, 1, n);
       free_vector(start, 1, n);
       return;
@@ -603,18 +695,19 @@ void jacobi(float **a, int n, float d[], float **v, int *nrot) {
           d[q] += h;
           a[p][q] = 0.0f;
           // Each pair rotates from its old values; only elements above the diagonal move.
-          auto rotate = [sn, tau](float &x, float &y) {
-            const float ox = x, oy = y;
-            x = ox - sn * (oy + ox * tau);
-            y = oy + sn * (ox - oy * tau);
-          };
-          for (int j = 1; j <= p - 1; j++) rotate(a[j][p], a[j][q]);
-          for (int j = p + 1; j <= q - 1; j++) rotate(a[p][j], a[j][q]);
-          for (int j = q + 1; j <= n; j++) rotate(a[p][j], a[q][j]);
-          for (int j = 1; j <= n; j++) rotate(v[j][p], v[j][q]);
+          // Rows 1..p-1 are queued; rows p and q and column q between them decide the angles
+          // still to come in this sweep and are rotated now. Columns p and q of v are rows p
+          // and q of its transpose.
+          if (aq.full()) aq.apply_same_p(a, p - 1);
+          aq.add(p, q, sn, tau);
+          float *ap = a[p];
+          for (int j = p + 1; j <= q - 1; j++) jacobi_rotate(ap[j], a[j][q], sn, tau);
+          if (q < n) jacobi_rotate_rows(ap + q + 1, a[q] + q + 1, n - q, sn, tau);
+          jacobi_rotate_rows(v[p] + 1, v[q] + 1, n, sn, tau);
           ++*nrot;
         }
       }
+      aq.apply_same_p(a, p - 1);
     }
     // Refresh the diagonal from the summed shifts, not from the running updates of d.
     for (int p = 1; p <= n; p++) {
