@@ -219,6 +219,40 @@ struct JacobiQueue {
   }
 };
 
+// y[j] = y[j] - x[j] * c for j = 0..n-1 on distinct rows, each element on its own, in blocks
+// of eight with a fixed trip count (see add_scaled).
+inline void subtract_scaled(float *y, const float *x, float c, int n) {
+  int j = 0;
+  for (; j + 8 <= n; j += 8) {
+    float xb[8];
+    for (int t = 0; t < 8; t++) xb[t] = x[j + t];
+    for (int t = 0; t < 8; t++) y[j + t] = y[j + t] - xb[t] * c;
+  }
+  for (; j < n; j++) y[j] = y[j] - x[j] * c;
+}
+
+// The largest |row[k]| over the columns k = 1..n with unused[k] == 0, NaN ignored; -1 when
+// there is no such column or every one holds NaN. A maximum does not depend on the order in
+// which it is taken, so eight lanes keep their own maxima.
+inline float candidate_max(const float *row, const int *uses, int n) {
+  float lane[8];
+  for (int t = 0; t < 8; t++) lane[t] = -1.0f;
+  int k = 1;
+  for (; k + 8 <= n + 1; k += 8) {
+    for (int t = 0; t < 8; t++) {
+      const float x = uses[k + t] == 0 ? std::fabs(row[k + t]) : -1.0f;
+      lane[t] = x > lane[t] ? x : lane[t];
+    }
+  }
+  float big = -1.0f;
+  for (int t = 0; t < 8; t++) big = lane[t] > big ? lane[t] : big;
+  for (; k <= n; k++) {
+    const float x = uses[k] == 0 ? std::fabs(row[k]) : -1.0f;
+    big = x > big ? x : big;
+  }
+  return big;
+}
+
 // Lower triangle of R = A * A^T over the first n columns of A, then mirrored.
 void rows_gram(float **A, float **R, int m, int n) {
   for (int i = 0; i < m; i++) {
@@ -575,21 +609,26 @@ void gaussj(float **a, int n, float **b, int m) {
   for (int j = 1; j <= n; j++) pivotuses[j] = 0;
 
   for (int i = 1; i <= n; i++) {
-    // Full pivot search; >= lets the last of equal magnitudes win.
+    // Full pivot search over the unused rows and columns, row by row and left to right, where
+    // a magnitude >= the largest so far takes over: the last of equal magnitudes wins, and a
+    // NaN never does. That picks the last place in this order that holds the largest
+    // magnitude, so each row's largest is found first and, when it is >= the largest so far,
+    // its last place in the row. A column used more than once (which the choice of unused
+    // columns rules out) is reported before any row is searched.
+    for (int k = 1; k <= n; k++)
+      if (pivotuses[k] > 1) nrerror("gaussj: Singular Matrix-1");
     float big = 0.0f;
     int r = 0, q = 0;
     for (int j = 1; j <= n; j++) {
       if (pivotuses[j] == 1) continue;
-      for (int k = 1; k <= n; k++) {
-        if (pivotuses[k] == 0) {
-          if (std::fabs(a[j][k]) >= big) {
-            big = std::fabs(a[j][k]);
-            r = j;
-            q = k;
-          }
-        } else if (pivotuses[k] > 1) {
-          nrerror("gaussj: Singular Matrix-1");
-        }
+      const float *row = a[j];
+      const float rowbig = candidate_max(row, pivotuses, n);
+      if (rowbig >= big) {  // false for a row without candidates (-1)
+        int k = n;
+        while (pivotuses[k] != 0 || !(std::fabs(row[k]) == rowbig)) k--;
+        big = rowbig;
+        r = j;
+        q = k;
       }
     }
     // Every remaining candidate was a NaN: there is no pivot, and the matrix is as singular
@@ -618,8 +657,8 @@ void gaussj(float **a, int n, float **b, int m) {
       if (k == q) continue;
       const float f = a[k][q];
       a[k][q] = 0.0f;
-      for (int l = 1; l <= n; l++) a[k][l] = a[k][l] - a[q][l] * f;
-      for (int l = 1; l <= m; l++) b[k][l] = b[k][l] - b[q][l] * f;
+      subtract_scaled(a[k] + 1, a[q] + 1, f, n);
+      if (m > 0) subtract_scaled(b[k] + 1, b[q] + 1, f, m);
     }
   }
 
