@@ -83,7 +83,50 @@ void BM_svdcmp(benchmark::State &state) {
     benchmark::DoNotOptimize(w.data());
   }
 }
-BENCHMARK(BM_svdcmp)->Arg(100)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_svdcmp)->Arg(100)->Arg(256)->Arg(512)->Unit(benchmark::kMillisecond);
+
+// Tall: m rows, n columns, the shape of a least-squares design matrix.
+std::vector<float> tall_matrix(int m, int n) {
+  std::vector<float> a = random_values((std::size_t)m * n, 11 + m);
+  for (int i = 0; i < n; i++) a[i * n + i] += (float)n;
+  return a;
+}
+
+void BM_svdcmp_tall(benchmark::State &state) {
+  const int m = (int)state.range(0), n = (int)state.range(1);
+  const std::vector<float> a0 = tall_matrix(m, n);
+  std::vector<float> a(a0.size()), v((std::size_t)n * n), w(n);
+  View A(a.data(), m, n, 1), V(v.data(), n, n, 1);
+  for (auto _ : state) {
+    a = a0;
+    svdcmp(A, m, n, w.data() - 1, V);
+    benchmark::DoNotOptimize(w.data());
+  }
+}
+BENCHMARK(BM_svdcmp_tall)->Args({1000, 100})->Unit(benchmark::kMillisecond);
+
+void BM_svbksb(benchmark::State &state) {
+  const int m = (int)state.range(0), n = (int)state.range(1);
+  std::vector<float> u = tall_matrix(m, n), v((std::size_t)n * n), w(n), b = random_values(m, 5), x(n);
+  View U(u.data(), m, n, 1), V(v.data(), n, n, 1);
+  svdcmp(U, m, n, w.data() - 1, V);
+  for (auto _ : state) {
+    svbksb(U, w.data() - 1, V, m, n, b.data() - 1, x.data() - 1);
+    benchmark::DoNotOptimize(x.data());
+  }
+}
+BENCHMARK(BM_svbksb)->Args({1000, 100})->Unit(benchmark::kMicrosecond);
+
+void BM_getInverseMatrixUsingSVD(benchmark::State &state) {
+  const int n = (int)state.range(0);
+  std::vector<float> a = test_matrix(n, false), r(a.size());
+  View A(a.data(), n, n, 0), R(r.data(), n, n, 0);
+  for (auto _ : state) {
+    getInverseMatrixUsingSVD(A, R, n);
+    benchmark::DoNotOptimize(r.data());
+  }
+}
+BENCHMARK(BM_getInverseMatrixUsingSVD)->Arg(100)->Unit(benchmark::kMillisecond);
 
 void BM_gaussj(benchmark::State &state) {
   const int n = (int)state.range(0);
@@ -111,7 +154,7 @@ void BM_jacobi(benchmark::State &state) {
     benchmark::DoNotOptimize(d.data());
   }
 }
-BENCHMARK(BM_jacobi)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_jacobi)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 
 #if KW_HAVE_LAPACKE
 void BM_openblas_sgemm(benchmark::State &state) {
@@ -138,7 +181,20 @@ void BM_lapack_sgesvd(benchmark::State &state) {
     benchmark::DoNotOptimize(s.data());
   }
 }
-BENCHMARK(BM_lapack_sgesvd)->Arg(100)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_lapack_sgesvd)->Arg(100)->Arg(256)->Arg(512)->Unit(benchmark::kMillisecond);
+
+void BM_lapack_sgesvd_tall(benchmark::State &state) {
+  openblas_set_num_threads(1);
+  const int m = (int)state.range(0), n = (int)state.range(1);
+  const std::vector<float> a0 = tall_matrix(m, n);
+  std::vector<float> a(a0.size()), vt((std::size_t)n * n), s(n), superb(n);
+  for (auto _ : state) {
+    a = a0;
+    LAPACKE_sgesvd(LAPACK_ROW_MAJOR, 'O', 'A', m, n, a.data(), n, s.data(), nullptr, n, vt.data(), n, superb.data());
+    benchmark::DoNotOptimize(s.data());
+  }
+}
+BENCHMARK(BM_lapack_sgesvd_tall)->Args({1000, 100})->Unit(benchmark::kMillisecond);
 
 void BM_lapack_sgesv_sgetri(benchmark::State &state) {
   openblas_set_num_threads(1);
@@ -167,7 +223,7 @@ void BM_lapack_ssyev(benchmark::State &state) {
     benchmark::DoNotOptimize(d.data());
   }
 }
-BENCHMARK(BM_lapack_ssyev)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_lapack_ssyev)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 #endif
 
 #if KW_HAVE_GSL

@@ -29,12 +29,27 @@ class Mat {
     for (long i = 0; i < n_; i++) data()[i] = x;
   }
   std::uint64_t hash(std::uint64_t h = 1469598103934665603ull) const { return kwtest::hash_bits(data(), n_, h); }
+  std::uint64_t value_hash(std::uint64_t h = 1469598103934665603ull) const;
 
  private:
   long rl_, cl_;
   float **m_;
   long n_;
 };
+
+// The bits of every value that is not a NaN, and where the NaNs are. When both factors of a
+// product (or both terms of a sum) are NaN, which one the result carries, and so its sign, is
+// decided by the order in which the compiler places the operands; that changes with inlining
+// alone (the same decomposition with pythag inlined or called gives NaNs of other signs). So
+// every NaN is hashed as the same quiet NaN.
+std::uint64_t value_hash(const float *p, std::size_t n, std::uint64_t h = 1469598103934665603ull) {
+  for (std::size_t i = 0; i < n; i++) {
+    const float x = std::isnan(p[i]) ? std::numeric_limits<float>::quiet_NaN() : p[i];
+    h = kwtest::hash_bits(&x, 1, h);
+  }
+  return h;
+}
+std::uint64_t Mat::value_hash(std::uint64_t h) const { return ::value_hash(data(), n_, h); }
 
 // n x n (or m x n) 1-based matrix of uniform values in [-1, 1).
 void fill_random(const Mat &a, int m, int n, kwtest::Rng &rng, long base = 1) {
@@ -855,6 +870,176 @@ TEST(SvdInverse, PinnedBits) {
   fill_random(A, n, n, rng, 0);
   getInverseMatrixUsingSVD(A, X, n);
   EXPECT_EQ(X.hash(), 0xe25f8d32dc8c0546ull);
+}
+
+// --- Bit pins over many shapes --------------------------------------------------------------
+// Each table holds the hashes of the outputs as the plain loops produce them, for shapes on
+// both sides of every block or batch size the loops may use (edge sizes 1 and 2, odd sizes,
+// wide and tall), and for inputs with zeros, ties, infinities and NaN (see value_hash).
+
+enum class Fill { kRandom, kIntegers, kZeroColumn, kRankTwo, kTiny, kInfinity, kNaN };
+
+void fill_kind(const Mat &a, int m, int n, Fill kind, kwtest::Rng &rng, long base = 1) {
+  for (long i = base; i < base + m; i++)
+    for (long j = base; j < base + n; j++) {
+      float x = rng.uniform(-1.0f, 1.0f);
+      if (kind == Fill::kIntegers) x = (float)(int)(4.0f * x);  // many ties and zeros
+      if (kind == Fill::kTiny) x *= 1e-8f;
+      if (kind == Fill::kZeroColumn && j == base + n / 2) x = 0.0f;
+      a[i][j] = x;
+    }
+  if (kind == Fill::kRankTwo) {
+    for (long i = base; i < base + m; i++)
+      for (long j = base + 2; j < base + n; j++) a[i][j] = a[i][base] * (float)(j - base) - a[i][base + 1];
+  }
+  if (kind == Fill::kInfinity) a[base + m / 2][base + n / 2] = std::numeric_limits<float>::infinity();
+  if (kind == Fill::kNaN) a[base + m / 2][base + (n - 1) / 3] = kNaN;
+}
+
+// Reports every hash in a form that can be pasted into the table, if any differs.
+void expect_pins(const char *what, const std::vector<std::uint64_t> &got, const std::vector<std::uint64_t> &want) {
+  EXPECT_EQ(got, want) << what;
+  if (got != want) {
+    std::string text;
+    char one[32];
+    for (std::uint64_t h : got) {
+      std::snprintf(one, sizeof one, "0x%016llxull, ", (unsigned long long)h);
+      text += one;
+    }
+    ADD_FAILURE() << what << " got: " << text;
+  }
+}
+
+struct Shape {
+  int m, n;
+  Fill kind;
+};
+
+TEST(Svd, PinnedBitsOverShapes) {
+  const Shape shapes[] = {{1, 1, Fill::kRandom},    {1, 2, Fill::kRandom},     {2, 1, Fill::kRandom},
+                          {2, 2, Fill::kRandom},    {3, 5, Fill::kRandom},     {5, 3, Fill::kRandom},
+                          {17, 17, Fill::kRandom},  {37, 23, Fill::kRandom},   {23, 37, Fill::kRandom},
+                          {70, 70, Fill::kRandom},  {300, 9, Fill::kRandom},   {9, 300, Fill::kRandom},
+                          {262, 261, Fill::kRandom}, {12, 12, Fill::kIntegers}, {11, 7, Fill::kZeroColumn},
+                          {13, 13, Fill::kRankTwo}, {9, 6, Fill::kTiny},       {6, 6, Fill::kInfinity},
+                          {7, 5, Fill::kNaN},       {5, 7, Fill::kNaN}};
+  std::vector<std::uint64_t> got;
+  std::vector<int> flags;
+  kwtest::Rng rng(61);
+  for (const Shape &s : shapes) {
+    Mat U(1, s.m, 1, s.n), V(1, s.n, 1, s.n);
+    std::vector<float> w(s.n);
+    fill_kind(U, s.m, s.n, s.kind, rng);
+    svdcmp(U, s.m, s.n, w.data() - 1, V);
+    got.push_back(V.value_hash(U.value_hash(value_hash(w.data(), s.n))));
+    flags.push_back(NoConvergenceInSVD ? 1 : 0);
+  }
+  expect_pins("svdcmp", got,
+              {0xce4d741e631d4fd7ull, 0x626058fc0910ecb7ull, 0xcc7bccb1657bc3e1ull,
+               0x05a5357af6c4b0c8ull, 0x036ea38e654c8fe3ull, 0xcf3cd8c8dd0c6230ull,
+               0xd7632f12db43c4c1ull, 0xf636bff39f604761ull, 0xe4ce68976f728666ull,
+               0x4c947687a98508a5ull, 0x466fd373dbd359baull, 0x53bda138b6685dffull,
+               0xf4c9d875f7b48182ull, 0xbc2f90c88d80cbc1ull, 0xd69168ca7659e9ceull,
+               0xe199b8f2b5ea51adull, 0xf7767db498a932fdull, 0x9cc1bec5ae9953f3ull,
+               0x681b43e42874b75aull, 0x09954bcab488670aull});
+  EXPECT_EQ(flags, (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1}));
+}
+
+TEST(GaussJordan, PinnedBitsOverShapes) {
+  const struct {
+    int n, m;
+    Fill kind;
+  } shapes[] = {{1, 1, Fill::kRandom},   {2, 0, Fill::kRandom},    {2, 3, Fill::kRandom},
+                {3, 1, Fill::kRandom},   {17, 2, Fill::kRandom},   {40, 5, Fill::kRandom},
+                {65, 1, Fill::kRandom},  {9, 4, Fill::kIntegers},  {6, 2, Fill::kInfinity},
+                {7, 2, Fill::kNaN}};
+  std::vector<std::uint64_t> got;
+  kwtest::Rng rng(67);
+  for (const auto &s : shapes) {
+    Mat A(1, s.n, 1, s.n), B(1, s.n, 1, s.m > 0 ? s.m : 1);
+    // Special values go into the right-hand sides: in a they end every elimination as
+    // singular. Integer entries give ties among the pivot candidates.
+    fill_kind(A, s.n, s.n, s.kind == Fill::kIntegers ? s.kind : Fill::kRandom, rng);
+    fill_kind(B, s.n, s.m > 0 ? s.m : 1, s.kind == Fill::kIntegers ? Fill::kRandom : s.kind, rng);
+    gaussj(A, s.n, s.m > 0 ? (float **)B : nullptr, s.m);
+    got.push_back(B.value_hash(A.value_hash()));
+  }
+  expect_pins("gaussj", got, {
+               0x5ab3f6c71311d6dcull, 0xf931b2f9cab9dea7ull, 0x0253a4c6424dbe77ull,
+               0xb5ca06b1d476c9d5ull, 0xff320c4f5936e333ull, 0x108ee5c4b7c1b809ull,
+               0x1d461a7a856695f7ull, 0xc78184cb1bf03fe4ull, 0x8f5aac203e5d3c8dull,
+               0x1da172571bc2d260ull});
+}
+
+TEST(Jacobi, PinnedBitsOverShapes) {
+  const struct {
+    int n;
+    Fill kind;
+  } shapes[] = {{1, Fill::kRandom},  {2, Fill::kRandom},  {3, Fill::kRandom},   {9, Fill::kRandom},
+                {33, Fill::kRandom}, {70, Fill::kRandom}, {12, Fill::kIntegers}, {10, Fill::kTiny},
+                {11, Fill::kRankTwo}};
+  std::vector<std::uint64_t> got;
+  std::vector<int> rotations;
+  kwtest::Rng rng(71);
+  for (const auto &s : shapes) {
+    Mat A(1, s.n, 1, s.n), V(1, s.n, 1, s.n);
+    std::vector<float> d(s.n);
+    fill_kind(A, s.n, s.n, s.kind, rng);
+    int nrot = -1;
+    jacobi(A, s.n, d.data() - 1, V, &nrot);
+    got.push_back(V.value_hash(A.value_hash(value_hash(d.data(), s.n))));
+    rotations.push_back(nrot);
+  }
+  expect_pins("jacobi", got, {
+               0xae263f87fb1f0b72ull, 0x8281d5f2b6a804b4ull, 0x2b4afa3b3c8a04bfull,
+               0x2b74068b4c36cf74ull, 0x0df7486529732882ull, 0xe10bb19b673a5fb2ull,
+               0xb2eec8d8058b4c58ull, 0x933992a6e0f74a45ull, 0xd9d9e840d2924656ull});
+  EXPECT_EQ(rotations, (std::vector<int>{0, 1, 9, 154, 2951, 14669, 317, 212, 248}));
+}
+
+TEST(SvdSolve, PinnedBitsOverShapes) {
+  const Shape shapes[] = {{1, 1, Fill::kRandom}, {2, 2, Fill::kRandom},  {5, 3, Fill::kRandom},
+                          {300, 7, Fill::kRandom}, {8, 8, Fill::kRankTwo}, {6, 4, Fill::kNaN}};
+  std::vector<std::uint64_t> got;
+  kwtest::Rng rng(73);
+  for (const Shape &s : shapes) {
+    Mat U(1, s.m, 1, s.n), V(1, s.n, 1, s.n);
+    std::vector<float> w(s.n), b(s.m), x(s.n);
+    fill_kind(U, s.m, s.n, s.kind == Fill::kNaN ? Fill::kRandom : s.kind, rng);
+    svdcmp(U, s.m, s.n, w.data() - 1, V);
+    for (float &y : b) y = rng.uniform(-1.0f, 1.0f);
+    if (s.kind == Fill::kNaN) b[1] = kNaN;
+    // Zero the small values as a fitting caller does, so that dropped components occur.
+    for (float &y : w)
+      if (std::fabs(y) < 1e-5f) y = 0.0f;
+    if (s.n > 2) w[1] = 0.0f;
+    svbksb(U, w.data() - 1, V, s.m, s.n, b.data() - 1, x.data() - 1);
+    got.push_back(value_hash(x.data(), s.n));
+  }
+  expect_pins("svbksb", got, {
+               0x4d87033f0eee267full, 0xb78d71e268e79431ull, 0x62e396ef590cc8fbull,
+               0xb6995d85366d0d8eull, 0x51a0088d702e9fa9ull, 0xdaba223927d9ee23ull});
+}
+
+TEST(SvdInverse, PinnedBitsOverShapes) {
+  const struct {
+    int n;
+    Fill kind;
+  } shapes[] = {{1, Fill::kRandom},  {2, Fill::kRandom},   {3, Fill::kRandom},   {9, Fill::kRandom},
+                {33, Fill::kRandom}, {70, Fill::kRandom},  {10, Fill::kRankTwo}, {8, Fill::kIntegers},
+                {5, Fill::kNaN}};
+  std::vector<std::uint64_t> got;
+  kwtest::Rng rng(79);
+  for (const auto &s : shapes) {
+    Mat A(0, s.n - 1, 0, s.n - 1), X(0, s.n - 1, 0, s.n - 1);
+    fill_kind(A, s.n, s.n, s.kind, rng, 0);
+    getInverseMatrixUsingSVD(A, X, s.n);
+    got.push_back(X.value_hash());
+  }
+  expect_pins("getInverseMatrixUsingSVD", got, {
+               0x9241ece5aa4c9452ull, 0x5b4d594eced3cb15ull, 0xcaa915e95a29bf96ull,
+               0x8f1aed2e72586b46ull, 0x0778a478e95e1f6eull, 0x0d4b82666a3771b1ull,
+               0xb60ffc74361135c3ull, 0x186e0ad9f84b3490ull, 0x30525d927c434e1aull});
 }
 
 }  // namespace

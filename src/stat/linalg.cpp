@@ -29,6 +29,230 @@ inline void swap_values(float &x, float &y) {
   y = t;
 }
 
+// y[j] = y[j] + x[j] * c (or + c * x[j] when kScalarFirst) for j = 0..n-1, each element on its
+// own: one rounded product, then one rounded sum, exactly as the plain loop. The operands keep
+// the plain loop's order, which decides the bits of a NaN when both factors are NaN. Blocks of
+// eight have a fixed trip count, which lets the compiler use vector lanes; each lane is one
+// element's own multiply and add. x is read a block ahead into a local copy, so y and x may
+// be the same row but must not overlap otherwise.
+template <bool kScalarFirst = false>
+inline void add_scaled(float *y, const float *x, float c, int n) {
+  int j = 0;
+  for (; j + 8 <= n; j += 8) {
+    float xb[8];
+    for (int t = 0; t < 8; t++) xb[t] = x[j + t];
+    for (int t = 0; t < 8; t++) y[j + t] = y[j + t] + (kScalarFirst ? c * xb[t] : xb[t] * c);
+  }
+  for (; j < n; j++) y[j] = y[j] + (kScalarFirst ? c * x[j] : x[j] * c);
+}
+
+// Columns of a Householder step handled together: their sums live in a local buffer.
+constexpr int kColumnBlock = 256;
+
+// For the columns j = j0 .. j0 + width - 1 (width <= kColumnBlock) of rows r0..r1 of a:
+// sums[j - j0] = sum over k = r0..r1 of a[k][c] * a[k][j], in ascending k from 0. Walking the
+// rows instead of the columns leaves every sum its own accumulator and its own order.
+inline void column_dots(float **a, int c, int r0, int r1, int j0, int width, float *sums) {
+  for (int t = 0; t < width; t++) sums[t] = 0.0f;
+  for (int k = r0; k <= r1; k++) {
+    const float *row = a[k];
+    add_scaled<true>(sums, row + j0, row[c], width);
+  }
+}
+
+// a[k][j] += f[j - j0] * a[k][c] for k = r0..r1 and the columns of the block.
+inline void column_updates(float **a, int c, int r0, int r1, int j0, int width, const float *f) {
+  for (int k = r0; k <= r1; k++) {
+    float *row = a[k];
+    add_scaled(row + j0, f, row[c], width);
+  }
+}
+
+// Plane rotations of the columns c, c + 1, ..., c + count of one matrix, as a QR sweep produces
+// them: rotation t mixes columns c + t and c + t + 1 with (co[t], si[t]). The sweep's scalar
+// recurrence never reads the matrix, so its rotations are recorded and applied later row by row:
+// every element still meets the same rotations in the same order, each rotation computing
+//   new left = left * co + right * si,  new right = right * co - left * si
+// from the old pair. Four rows go together to give the processor independent chains.
+constexpr int kRotationBatch = 64;
+
+inline void rotate_rows(float **mat, int rows, int c, const float *co, const float *si, int count) {
+  int r = 1;
+  for (; r + 3 <= rows; r += 4) {
+    float *p0 = mat[r], *p1 = mat[r + 1], *p2 = mat[r + 2], *p3 = mat[r + 3];
+    float x0 = p0[c], x1 = p1[c], x2 = p2[c], x3 = p3[c];
+    for (int t = 0; t < count; t++) {
+      const int j = c + t;
+      const float ct = co[t], st = si[t];
+      const float z0 = p0[j + 1], z1 = p1[j + 1], z2 = p2[j + 1], z3 = p3[j + 1];
+      p0[j] = x0 * ct + z0 * st;
+      p1[j] = x1 * ct + z1 * st;
+      p2[j] = x2 * ct + z2 * st;
+      p3[j] = x3 * ct + z3 * st;
+      x0 = z0 * ct - x0 * st;
+      x1 = z1 * ct - x1 * st;
+      x2 = z2 * ct - x2 * st;
+      x3 = z3 * ct - x3 * st;
+    }
+    p0[c + count] = x0;
+    p1[c + count] = x1;
+    p2[c + count] = x2;
+    p3[c + count] = x3;
+  }
+  for (; r <= rows; r++) {
+    float *p = mat[r];
+    float x = p[c];
+    for (int t = 0; t < count; t++) {
+      const int j = c + t;
+      const float z = p[j + 1];
+      p[j] = x * co[t] + z * si[t];
+      x = z * co[t] - x * si[t];
+    }
+    p[c + count] = x;
+  }
+}
+
+// A pending run of rotations of adjacent columns, applied when full and at the end of a sweep.
+struct RotationRun {
+  float **mat;
+  int rows;
+  int first = 0;  // left column of the first pending rotation
+  int count = 0;
+  float co[kRotationBatch], si[kRotationBatch];
+
+  RotationRun(float **m, int r) : mat(m), rows(r) {}
+  void add(int column, float c, float s) {
+    if (count == kRotationBatch) flush();
+    if (count == 0) first = column;
+    co[count] = c;
+    si[count] = s;
+    count++;
+  }
+  void flush() {
+    if (count > 0) rotate_rows(mat, rows, first, co, si, count);
+    count = 0;
+  }
+};
+
+// One Jacobi rotation of the pair (x, y), both new values from the old ones.
+inline void jacobi_rotate(float &x, float &y, float sn, float tau) {
+  const float ox = x, oy = y;
+  x = ox - sn * (oy + ox * tau);
+  y = oy + sn * (ox - oy * tau);
+}
+
+// Each pair (x[j], y[j]), j = 0..n-1, rotated on its own: two distinct rows rotated together.
+// Blocks of eight with a fixed trip count let the compiler use vector lanes; each lane does
+// one element's own operations in the same order.
+inline void jacobi_rotate_rows(float *x, float *y, int n, float sn, float tau) {
+  int j = 0;
+  for (; j + 8 <= n; j += 8) {
+    float xb[8], yb[8];
+    for (int t = 0; t < 8; t++) {
+      xb[t] = x[j + t];
+      yb[t] = y[j + t];
+    }
+    for (int t = 0; t < 8; t++) jacobi_rotate(xb[t], yb[t], sn, tau);
+    for (int t = 0; t < 8; t++) {
+      x[j + t] = xb[t];
+      y[j + t] = yb[t];
+    }
+  }
+  for (; j < n; j++) jacobi_rotate(x[j], y[j], sn, tau);
+}
+
+// Jacobi rotations queued for later, applied row by row. While the sweep works on row p, no
+// angle depends on the rows above p; so their rotations can wait and then run along the rows,
+// every element meeting the same rotations in the same order.
+constexpr int kJacobiBatch = 128;
+
+struct JacobiQueue {
+  int count = 0;
+  int p[kJacobiBatch], q[kJacobiBatch];
+  float sn[kJacobiBatch], tau[kJacobiBatch];
+
+  bool full() const { return count == kJacobiBatch; }
+  void add(int pp, int qq, float s, float t) {
+    p[count] = pp;
+    q[count] = qq;
+    sn[count] = s;
+    tau[count] = t;
+    count++;
+  }
+  // Pairs (m[j][p], m[j][q]) of rows j = 1..rows in queue order, for rotations that all share
+  // their p: m[j][p] stays in a register. Four rows go side by side for independent chains.
+  void apply_same_p(float **m, int rows) {
+    if (count == 0) return;
+    const int pp = p[0];
+    int j = 1;
+    for (; j + 3 <= rows; j += 4) {
+      float *r0 = m[j], *r1 = m[j + 1], *r2 = m[j + 2], *r3 = m[j + 3];
+      float x0 = r0[pp], x1 = r1[pp], x2 = r2[pp], x3 = r3[pp];
+      for (int r = 0; r < count; r++) {
+        const int qq = q[r];
+        float y0 = r0[qq], y1 = r1[qq], y2 = r2[qq], y3 = r3[qq];
+        jacobi_rotate(x0, y0, sn[r], tau[r]);
+        jacobi_rotate(x1, y1, sn[r], tau[r]);
+        jacobi_rotate(x2, y2, sn[r], tau[r]);
+        jacobi_rotate(x3, y3, sn[r], tau[r]);
+        r0[qq] = y0;
+        r1[qq] = y1;
+        r2[qq] = y2;
+        r3[qq] = y3;
+      }
+      r0[pp] = x0;
+      r1[pp] = x1;
+      r2[pp] = x2;
+      r3[pp] = x3;
+    }
+    for (; j <= rows; j++) {
+      float *row = m[j];
+      float x = row[pp];
+      for (int r = 0; r < count; r++) {
+        float y = row[q[r]];
+        jacobi_rotate(x, y, sn[r], tau[r]);
+        row[q[r]] = y;
+      }
+      row[pp] = x;
+    }
+    count = 0;
+  }
+};
+
+// y[j] = y[j] - x[j] * c for j = 0..n-1 on distinct rows, each element on its own, in blocks
+// of eight with a fixed trip count (see add_scaled).
+inline void subtract_scaled(float *y, const float *x, float c, int n) {
+  int j = 0;
+  for (; j + 8 <= n; j += 8) {
+    float xb[8];
+    for (int t = 0; t < 8; t++) xb[t] = x[j + t];
+    for (int t = 0; t < 8; t++) y[j + t] = y[j + t] - xb[t] * c;
+  }
+  for (; j < n; j++) y[j] = y[j] - x[j] * c;
+}
+
+// The largest |row[k]| over the columns k = 1..n with unused[k] == 0, NaN ignored; -1 when
+// there is no such column or every one holds NaN. A maximum does not depend on the order in
+// which it is taken, so eight lanes keep their own maxima.
+inline float candidate_max(const float *row, const int *uses, int n) {
+  float lane[8];
+  for (int t = 0; t < 8; t++) lane[t] = -1.0f;
+  int k = 1;
+  for (; k + 8 <= n + 1; k += 8) {
+    for (int t = 0; t < 8; t++) {
+      const float x = uses[k + t] == 0 ? std::fabs(row[k + t]) : -1.0f;
+      lane[t] = x > lane[t] ? x : lane[t];
+    }
+  }
+  float big = -1.0f;
+  for (int t = 0; t < 8; t++) big = lane[t] > big ? lane[t] : big;
+  for (; k <= n; k++) {
+    const float x = uses[k] == 0 ? std::fabs(row[k]) : -1.0f;
+    big = x > big ? x : big;
+  }
+  return big;
+}
+
 // Lower triangle of R = A * A^T over the first n columns of A, then mirrored.
 void rows_gram(float **A, float **R, int m, int n) {
   for (int i = 0; i < m; i++) {
@@ -167,11 +391,14 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
         g = -with_sign_of(root_via_double(s), f);
         h = f * g - s;
         a[i][i] = f - g;
-        for (int j = l; j <= n; j++) {
-          s = 0.0f;
-          for (int k = i; k <= m; k++) s += a[k][i] * a[k][j];
-          f = s / h;
-          for (int k = i; k <= m; k++) a[k][j] += f * a[k][i];
+        // Column j's sum reads columns i and j only, and column j's update writes column j
+        // only, so all the sums of a block can be formed first, walking the rows.
+        for (int j0 = l; j0 <= n; j0 += kColumnBlock) {
+          const int width = n - j0 + 1 < kColumnBlock ? n - j0 + 1 : kColumnBlock;
+          float fs[kColumnBlock];
+          column_dots(a, i, i, m, j0, width, fs);
+          for (int t = 0; t < width; t++) fs[t] = fs[t] / h;
+          column_updates(a, i, i, m, j0, width, fs);
         }
         for (int k = i; k <= m; k++) a[k][i] = a[k][i] * scale;
       }
@@ -190,10 +417,31 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
         h = f * g - s;
         a[i][l] = f - g;
         for (int k = l; k <= n; k++) e[k] = a[i][k] / h;
-        for (int j = l; j <= m; j++) {
+        // Rows j read row i, which none of them writes, and only themselves: four rows form
+        // their sums side by side, each in its own accumulator in ascending k.
+        const float *ai = a[i];
+        const int len = n - l + 1;
+        int j = l;
+        for (; j + 3 <= m; j += 4) {
+          float *r0 = a[j], *r1 = a[j + 1], *r2 = a[j + 2], *r3 = a[j + 3];
+          float s0 = 0.0f, s1 = 0.0f, s2 = 0.0f, s3 = 0.0f;
+          for (int k = l; k <= n; k++) {
+            const float aik = ai[k];
+            s0 += r0[k] * aik;
+            s1 += r1[k] * aik;
+            s2 += r2[k] * aik;
+            s3 += r3[k] * aik;
+          }
+          add_scaled<true>(r0 + l, e + l, s0, len);
+          add_scaled<true>(r1 + l, e + l, s1, len);
+          add_scaled<true>(r2 + l, e + l, s2, len);
+          add_scaled<true>(r3 + l, e + l, s3, len);
+        }
+        for (; j <= m; j++) {
+          float *rj = a[j];
           s = 0.0f;
-          for (int k = l; k <= n; k++) s += a[j][k] * a[i][k];
-          for (int k = l; k <= n; k++) a[j][k] += s * e[k];
+          for (int k = l; k <= n; k++) s += rj[k] * ai[k];
+          add_scaled<true>(rj + l, e + l, s, len);
         }
         for (int k = l; k <= n; k++) a[i][k] = a[i][k] * scale;
       }
@@ -208,10 +456,14 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
       if (g != 0.0f) {
         // Two divisions in this order, not one by the product: avoids underflow.
         for (int j = l; j <= n; j++) v[j][i] = (a[i][j] / a[i][l]) / g;
-        for (int j = l; j <= n; j++) {
-          s = 0.0f;
-          for (int k = l; k <= n; k++) s += a[i][k] * v[k][j];
-          for (int k = l; k <= n; k++) v[k][j] += s * v[k][i];
+        // Column j of v is summed against row i of a and then updated from column i, which
+        // is not among the columns l..n: a block's sums come first, walking the rows of v.
+        for (int j0 = l; j0 <= n; j0 += kColumnBlock) {
+          const int width = n - j0 + 1 < kColumnBlock ? n - j0 + 1 : kColumnBlock;
+          float ss[kColumnBlock];
+          for (int t = 0; t < width; t++) ss[t] = 0.0f;
+          for (int k = l; k <= n; k++) add_scaled<true>(ss, v[k] + j0, a[i][k], width);
+          for (int k = l; k <= n; k++) add_scaled(v[k] + j0, ss, v[k][i], width);
         }
       }
       for (int j = l; j <= n; j++) v[i][j] = v[j][i] = 0.0f;
@@ -228,11 +480,14 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
     for (int j = l; j <= n; j++) a[i][j] = 0.0f;
     if (g != 0.0f) {
       g = 1.0f / g;
-      for (int j = l; j <= n; j++) {
-        s = 0.0f;
-        for (int k = l; k <= m; k++) s += a[k][i] * a[k][j];
-        f = (s / a[i][i]) * g;
-        for (int k = i; k <= m; k++) a[k][j] += f * a[k][i];
+      // As in the reduction: column j's sum (rows l..m) and update (rows i..m) touch columns
+      // i and j only, and a[i][i] stays fixed, so a block's sums come first.
+      for (int j0 = l; j0 <= n; j0 += kColumnBlock) {
+        const int width = n - j0 + 1 < kColumnBlock ? n - j0 + 1 : kColumnBlock;
+        float fs[kColumnBlock];
+        column_dots(a, i, l, m, j0, width, fs);
+        for (int t = 0; t < width; t++) fs[t] = (fs[t] / a[i][i]) * g;
+        column_updates(a, i, i, m, j0, width, fs);
       }
       for (int j = i; j <= m; j++) a[j][i] = a[j][i] * g;
     } else {
@@ -305,8 +560,10 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
         f = (float)(num / (double)x);
       }
 
-      // One QR sweep, chasing the bulge down the bidiagonal.
+      // One QR sweep, chasing the bulge down the bidiagonal. The rotations of v and of a are
+      // queued and applied row by row (see RotationRun); both queues are empty at the end.
       co = si = 1.0f;
+      RotationRun vrot(v, n), arot(a, m);
       for (int j = l; j <= nm; j++) {
         const int i = j + 1;
         g = e[i];
@@ -321,12 +578,7 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
         g = g * co - x * si;
         h = y * si;
         y = y * co;
-        for (int jj = 1; jj <= n; jj++) {
-          x = v[jj][j];
-          z = v[jj][i];
-          v[jj][j] = x * co + z * si;
-          v[jj][i] = z * co - x * si;
-        }
+        vrot.add(j, co, si);
         z = pythag(f, h);
         w[j] = z;
         if (z != 0.0f) {
@@ -336,13 +588,10 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
         }
         f = co * g + si * y;
         x = co * y - si * g;
-        for (int jj = 1; jj <= m; jj++) {
-          y = a[jj][j];
-          z = a[jj][i];
-          a[jj][j] = y * co + z * si;
-          a[jj][i] = z * co - y * si;
-        }
+        arot.add(j, co, si);
       }
+      vrot.flush();
+      arot.flush();
       e[l] = 0.0f;
       e[k] = f;
       w[k] = x;
@@ -360,21 +609,26 @@ void gaussj(float **a, int n, float **b, int m) {
   for (int j = 1; j <= n; j++) pivotuses[j] = 0;
 
   for (int i = 1; i <= n; i++) {
-    // Full pivot search; >= lets the last of equal magnitudes win.
+    // Full pivot search over the unused rows and columns, row by row and left to right, where
+    // a magnitude >= the largest so far takes over: the last of equal magnitudes wins, and a
+    // NaN never does. That picks the last place in this order that holds the largest
+    // magnitude, so each row's largest is found first and, when it is >= the largest so far,
+    // its last place in the row. A column used more than once (which the choice of unused
+    // columns rules out) is reported before any row is searched.
+    for (int k = 1; k <= n; k++)
+      if (pivotuses[k] > 1) nrerror("gaussj: Singular Matrix-1");
     float big = 0.0f;
     int r = 0, q = 0;
     for (int j = 1; j <= n; j++) {
       if (pivotuses[j] == 1) continue;
-      for (int k = 1; k <= n; k++) {
-        if (pivotuses[k] == 0) {
-          if (std::fabs(a[j][k]) >= big) {
-            big = std::fabs(a[j][k]);
-            r = j;
-            q = k;
-          }
-        } else if (pivotuses[k] > 1) {
-          nrerror("gaussj: Singular Matrix-1");
-        }
+      const float *row = a[j];
+      const float rowbig = candidate_max(row, pivotuses, n);
+      if (rowbig >= big) {  // false for a row without candidates (-1)
+        int k = n;
+        while (pivotuses[k] != 0 || !(std::fabs(row[k]) == rowbig)) k--;
+        big = rowbig;
+        r = j;
+        q = k;
       }
     }
     // Every remaining candidate was a NaN: there is no pivot, and the matrix is as singular
@@ -403,8 +657,8 @@ void gaussj(float **a, int n, float **b, int m) {
       if (k == q) continue;
       const float f = a[k][q];
       a[k][q] = 0.0f;
-      for (int l = 1; l <= n; l++) a[k][l] = a[k][l] - a[q][l] * f;
-      for (int l = 1; l <= m; l++) b[k][l] = b[k][l] - b[q][l] * f;
+      subtract_scaled(a[k] + 1, a[q] + 1, f, n);
+      if (m > 0) subtract_scaled(b[k] + 1, b[q] + 1, f, m);
     }
   }
 
@@ -434,11 +688,18 @@ void jacobi(float **a, int n, float d[], float **v, int *nrot) {
   }
   *nrot = 0;
 
+  // The rotations of the rows above p wait in aq until the sweep leaves row p (every rotation
+  // queued there shares that p). v is built transposed, so that a rotation of two of its
+  // columns runs along two rows; every element sees the same operations at the mirrored place,
+  // and the transposition at the end only moves values.
+  JacobiQueue aq;
   for (int sweep = 1; sweep <= 50; sweep++) {
     float sm = 0.0f;
     for (int p = 1; p <= n - 1; p++)
       for (int q = p + 1; q <= n; q++) sm += std::fabs(a[p][q]);
     if (sm == 0.0f) {
+      for (int p = 1; p <= n; p++)
+        for (int q = p + 1; q <= n; q++) swap_values(v[p][q], v[q][p]);
       free_vector(shift, 1, n);
       free_vector(start, 1, n);
       return;
@@ -473,18 +734,19 @@ void jacobi(float **a, int n, float d[], float **v, int *nrot) {
           d[q] += h;
           a[p][q] = 0.0f;
           // Each pair rotates from its old values; only elements above the diagonal move.
-          auto rotate = [sn, tau](float &x, float &y) {
-            const float ox = x, oy = y;
-            x = ox - sn * (oy + ox * tau);
-            y = oy + sn * (ox - oy * tau);
-          };
-          for (int j = 1; j <= p - 1; j++) rotate(a[j][p], a[j][q]);
-          for (int j = p + 1; j <= q - 1; j++) rotate(a[p][j], a[j][q]);
-          for (int j = q + 1; j <= n; j++) rotate(a[p][j], a[q][j]);
-          for (int j = 1; j <= n; j++) rotate(v[j][p], v[j][q]);
+          // Rows 1..p-1 are queued; rows p and q and column q between them decide the angles
+          // still to come in this sweep and are rotated now. Columns p and q of v are rows p
+          // and q of its transpose.
+          if (aq.full()) aq.apply_same_p(a, p - 1);
+          aq.add(p, q, sn, tau);
+          float *ap = a[p];
+          for (int j = p + 1; j <= q - 1; j++) jacobi_rotate(ap[j], a[j][q], sn, tau);
+          if (q < n) jacobi_rotate_rows(ap + q + 1, a[q] + q + 1, n - q, sn, tau);
+          jacobi_rotate_rows(v[p] + 1, v[q] + 1, n, sn, tau);
           ++*nrot;
         }
       }
+      aq.apply_same_p(a, p - 1);
     }
     // Refresh the diagonal from the summed shifts, not from the running updates of d.
     for (int p = 1; p <= n; p++) {
