@@ -52,6 +52,95 @@ bool valid_dims(const unsigned long dims[], int ndims) {
   return true;
 }
 
+
+// four1's butterfly on the complex values at float positions i and k = i + len: each product
+// pair is summed in double from the widened floats and rounded once; the sums are single.
+inline void four1_butterfly(float data[], unsigned long i, unsigned long k, double wr, double wi) {
+  const float tr = static_cast<float>(static_cast<double>(data[k]) * wr -
+                                      static_cast<double>(data[k + 1]) * wi);
+  const float ti = static_cast<float>(static_cast<double>(data[k + 1]) * wr +
+                                      static_cast<double>(data[k]) * wi);
+  data[k] = data[i] - tr;
+  data[k + 1] = data[i + 1] - ti;
+  data[i] = data[i] + tr;
+  data[i + 1] = data[i + 1] + ti;
+}
+
+// The recurrence coefficients of a stage whose transforms have len points, computed the one way
+// every stage of four1 computes them.
+void four1_stage_coefficients(unsigned long len, int isign, double &alpha, double &beta) {
+  const double theta = (two_pi_decimal / static_cast<double>(len)) * static_cast<double>(isign);
+  const double u = std::sin(theta / 2.0);
+  alpha = -2.0 * u * u;
+  beta = std::sin(theta);
+}
+
+// Stores the next count twiddles of the recurrence, advancing (wr, wi) once after each: the very
+// sequence of values the butterfly loops would otherwise produce one at a time.
+void fill_twiddles(double &wr, double &wi, double alpha, double beta, unsigned long count,
+                   double table_r[], double table_i[]) {
+  for (unsigned long c = 0; c < count; c++) {
+    table_r[c] = wr;
+    table_i[c] = wi;
+    advance_twiddle(wr, wi, alpha, beta);
+  }
+}
+
+// Floats of one block that four1 carries through all its short stages before the next block
+// (4 KiB, so the block stays in the first-level cache), and the twiddles computed ahead per pass
+// of a long stage.
+constexpr unsigned long four1_block_floats = 1024;
+constexpr unsigned long twiddle_chunk = 256;
+
+// The Danielson-Lanczos stages of four1 on n floats. Within a stage the butterflies touch
+// disjoint pairs of values, so their order is free; each value still meets the stages in
+// ascending order with the twiddle the recurrence gives it, so every bit is that of the plain
+// loop (m outer, i inner, one twiddle step per m).
+void four1_stages(float data[], unsigned long n, int isign) {
+  // Short stages (transform step 2*len within one block): every block runs through all of them
+  // while it is in cache. Stage len keeps its len/2 twiddles at offset len/2 - 1.
+  const unsigned long block = n < four1_block_floats ? n : four1_block_floats;
+  double short_r[four1_block_floats / 2];
+  double short_i[four1_block_floats / 2];
+  for (unsigned long len = 2; len < block; len <<= 1) {
+    double alpha, beta;
+    four1_stage_coefficients(len, isign, alpha, beta);
+    double wr = 1.0;
+    double wi = 0.0;
+    fill_twiddles(wr, wi, alpha, beta, len >> 1, short_r + (len >> 1) - 1,
+                  short_i + (len >> 1) - 1);
+  }
+  for (unsigned long base = 1; base < n; base += block) {
+    for (unsigned long len = 2; len < block; len <<= 1) {
+      const double *tw_r = short_r + (len >> 1) - 1;
+      const double *tw_i = short_i + (len >> 1) - 1;
+      for (unsigned long i0 = base; i0 < base + block; i0 += len << 1)
+        for (unsigned long c = 0; c < (len >> 1); c++)
+          four1_butterfly(data, i0 + 2 * c, i0 + 2 * c + len, tw_r[c], tw_i[c]);
+    }
+  }
+
+  // Long stages, one at a time: a chunk of twiddles is computed ahead, then applied across the
+  // whole array, consecutive twiddles to consecutive values.
+  double long_r[twiddle_chunk];
+  double long_i[twiddle_chunk];
+  for (unsigned long len = block; len < n; len <<= 1) {
+    const unsigned long step = len << 1;
+    double alpha, beta;
+    four1_stage_coefficients(len, isign, alpha, beta);
+    double wr = 1.0;
+    double wi = 0.0;
+    for (unsigned long first = 0; first < (len >> 1); first += twiddle_chunk) {
+      const unsigned long count =
+          (len >> 1) - first < twiddle_chunk ? (len >> 1) - first : twiddle_chunk;
+      fill_twiddles(wr, wi, alpha, beta, count, long_r, long_i);
+      for (unsigned long i0 = 1 + 2 * first; i0 <= n; i0 += step)
+        for (unsigned long c = 0; c < count; c++)
+          four1_butterfly(data, i0 + 2 * c, i0 + 2 * c + len, long_r[c], long_i[c]);
+    }
+  }
+}
+
 }  // namespace
 
 void four1(float data[], unsigned long nn, int isign) {
@@ -74,33 +163,7 @@ void four1(float data[], unsigned long nn, int isign) {
     j += m;
   }
 
-  // Danielson-Lanczos stages; len floats = len complex points per transform being formed.
-  unsigned long len = 2;
-  while (n > len) {
-    const unsigned long step = len << 1;
-    const double theta = (two_pi_decimal / static_cast<double>(len)) * static_cast<double>(isign);
-    const double u = std::sin(theta / 2.0);
-    const double alpha = -2.0 * u * u;
-    const double beta = std::sin(theta);
-    double wr = 1.0;
-    double wi = 0.0;
-    for (unsigned long m = 1; m < len; m += 2) {
-      for (unsigned long i = m; i <= n; i += step) {
-        const unsigned long k = i + len;
-        // Each product pair is summed in double from the widened floats, rounded once.
-        const float tr = static_cast<float>(static_cast<double>(data[k]) * wr -
-                                            static_cast<double>(data[k + 1]) * wi);
-        const float ti = static_cast<float>(static_cast<double>(data[k + 1]) * wr +
-                                            static_cast<double>(data[k]) * wi);
-        data[k] = data[i] - tr;
-        data[k + 1] = data[i + 1] - ti;
-        data[i] = data[i] + tr;
-        data[i + 1] = data[i + 1] + ti;
-      }
-      advance_twiddle(wr, wi, alpha, beta);
-    }
-    len = step;
-  }
+  four1_stages(data, n, isign);
 }
 
 void fourn(float data[], unsigned long nn[], int ndim, int isign) {
