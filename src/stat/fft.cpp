@@ -53,6 +53,70 @@ bool valid_dims(const unsigned long dims[], int ndims) {
 }
 
 
+// log2 of a power of two.
+unsigned log2_of(unsigned long n) {
+  unsigned bits = 0;
+  while ((n >> bits) > 1) bits++;
+  return bits;
+}
+
+// x with its lowest `bits` bits in reverse order.
+unsigned long reverse_bits(unsigned long x, unsigned bits) {
+  unsigned long r = 0;
+  for (unsigned b = 0; b < bits; b++, x >>= 1) r = (r << 1) | (x & 1);
+  return r;
+}
+
+void swap_elements(float data[], unsigned long a, unsigned long b, unsigned long width) {
+  for (unsigned long p = 0; p < width; p++) std::swap(data[a + p], data[b + p]);
+}
+
+// Index bits taken from each end of an index by the tiled reversal: tiles of 16 x 16 elements.
+constexpr unsigned tile_bits = 4;
+
+// The bit-reversal permutation of each of `runs` consecutive runs of 2^bits elements, each
+// element `width` consecutive floats (data addressed from 1): element x of a run trades places
+// with element rev(x). The pairs are disjoint, so any order of exchanges moves every float to
+// the same place as the classic loop that walks i upwards and swaps when its reversed
+// counterpart is larger; only copies are made, so every bit pattern (NaNs too) is kept.
+// Long runs go tile by tile: with x = (hi, mid, lo), rev(x) = (rev lo, rev mid, rev hi), so all
+// the elements sharing one middle part trade with those of its reversed middle part, 2 x 256
+// elements that stay in cache while they are exchanged.
+void bit_reverse_runs(float data[], unsigned long width, unsigned bits, unsigned long runs) {
+  const unsigned long count = 1ul << bits;
+  const unsigned long span = width * count;
+  if (bits < 2 * tile_bits) {
+    unsigned char rev[1u << (2 * tile_bits)];
+    for (unsigned long x = 0; x < count; x++) rev[x] = static_cast<unsigned char>(reverse_bits(x, bits));
+    for (unsigned long k = 0; k < runs; k++) {
+      float *run = data + 1 + k * span;
+      for (unsigned long x = 0; x < count; x++)
+        if (rev[x] > x) swap_elements(run, x * width, rev[x] * width, width);
+    }
+    return;
+  }
+  const unsigned mid_bits = bits - 2 * tile_bits;
+  const unsigned long side = 1ul << tile_bits;
+  unsigned char rev_side[1u << tile_bits];
+  for (unsigned long x = 0; x < side; x++) rev_side[x] = static_cast<unsigned char>(reverse_bits(x, tile_bits));
+  for (unsigned long k = 0; k < runs; k++) {
+    float *run = data + 1 + k * span;
+    for (unsigned long mid = 0; mid < (1ul << mid_bits); mid++) {
+      const unsigned long rmid = reverse_bits(mid, mid_bits);
+      if (rmid < mid) continue;  // this pair of tiles was exchanged from the other side
+      for (unsigned long hi = 0; hi < side; hi++)
+        for (unsigned long lo = 0; lo < side; lo++) {
+          const unsigned long x = (hi << (mid_bits + tile_bits)) | (mid << tile_bits) | lo;
+          const unsigned long y =
+              (static_cast<unsigned long>(rev_side[lo]) << (mid_bits + tile_bits)) |
+              (rmid << tile_bits) | rev_side[hi];
+          if (rmid == mid && y <= x) continue;  // a tile traded with itself: each pair once
+          swap_elements(run, x * width, y * width, width);
+        }
+    }
+  }
+}
+
 // four1's butterfly on the complex values at float positions i and k = i + len: each product
 // pair is summed in double from the widened floats and rounded once; the sums are single.
 inline void four1_butterfly(float data[], unsigned long i, unsigned long k, double wr, double wi) {
@@ -151,17 +215,8 @@ void four1(float data[], unsigned long nn, int isign) {
 
   const unsigned long n = nn << 1;  // float count
 
-  // Bit reversal; i and j count floats, so both are odd.
-  unsigned long j = 1;
-  for (unsigned long i = 1; i < n; i += 2) {
-    if (j > i) swap_pair(data, j, i);
-    unsigned long m = n >> 1;
-    while (m >= 2 && j > m) {
-      j -= m;
-      m >>= 1;
-    }
-    j += m;
-  }
+  // Bit reversal of the nn complex values.
+  bit_reverse_runs(data, 2, log2_of(nn), 1);
 
   four1_stages(data, n, isign);
 }
