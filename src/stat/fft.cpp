@@ -27,11 +27,6 @@ bool is_power_of_two(unsigned long n) { return n != 0 && (n & (n - 1)) == 0; }
 // form from it stay representable.
 constexpr unsigned long max_complex_count = ~0ul >> 1;
 
-void swap_pair(float data[], unsigned long a, unsigned long b) {
-  std::swap(data[a], data[b]);
-  std::swap(data[a + 1], data[b + 1]);
-}
-
 // w <- w * exp(i*theta) by the recurrence, with alpha = -2 sin^2(theta/2), beta = sin(theta);
 // v is w's real part before the step.
 void advance_twiddle(double &wr, double &wi, double alpha, double beta) {
@@ -205,6 +200,105 @@ void four1_stages(float data[], unsigned long n, int isign) {
   }
 }
 
+
+// fourn's butterfly on the complex values at float positions y and z: unlike four1, the twiddle
+// comes in already rounded to single and the whole butterfly stays single.
+inline void fourn_butterfly(float data[], unsigned long y, unsigned long z, float wr, float wi) {
+  const float tr = wr * data[z] - wi * data[z + 1];
+  const float ti = wr * data[z + 1] + wi * data[z];
+  data[z] = data[y] - tr;
+  data[z + 1] = data[y + 1] - ti;
+  data[y] = data[y] + tr;
+  data[y + 1] = data[y + 1] + ti;
+}
+
+// The recurrence coefficients of a stage of fourn whose transforms have `points` points (the
+// direction enters before the division here, after it in four1).
+void fourn_stage_coefficients(unsigned long points, int isign, double &alpha, double &beta) {
+  const double theta = (static_cast<double>(isign) * two_pi_decimal) / static_cast<double>(points);
+  const double u = std::sin(theta / 2.0);
+  alpha = -2.0 * u * u;
+  beta = std::sin(theta);
+}
+
+// The next count twiddles of the recurrence, each rounded to single as fourn's butterflies take
+// them, advancing (wr, wi) in double once after each.
+void fill_single_twiddles(double &wr, double &wi, double alpha, double beta, unsigned long count,
+                          float table_r[], float table_i[]) {
+  for (unsigned long c = 0; c < count; c++) {
+    table_r[c] = static_cast<float>(wr);
+    table_i[c] = static_cast<float>(wi);
+    advance_twiddle(wr, wi, alpha, beta);
+  }
+}
+
+// Floats of one block that fourn carries through all the short stages of a dimension before the
+// next block.
+constexpr unsigned long fourn_block_floats = 1024;
+
+// The Danielson-Lanczos stages of fourn along one dimension: neighbours `stride` floats apart,
+// runs of `span` floats, `floats` in all. A stage with half-length `half` pairs the value at y
+// with the one at y + half, with the twiddle numbered by (y mod 2*half) / stride; the butterflies
+// of a stage touch disjoint pairs, so they may run in any order, and every value still meets the
+// stages in ascending order with the twiddle the recurrence gives it: the bits are those of the
+// plain loop (twiddle outer, then the stride's floats, then the blocks across the array).
+void fourn_stages(float data[], unsigned long stride, unsigned long span, unsigned long floats,
+                  int isign) {
+  // Short stages (blocks of 2*half floats no longer than one cache block): every cache block
+  // runs through all of them in turn. Their twiddles follow one another in one table.
+  const unsigned long block = floats < fourn_block_floats ? floats : fourn_block_floats;
+  float short_r[fourn_block_floats / 2];
+  float short_i[fourn_block_floats / 2];
+  unsigned long half = stride;
+  unsigned long used = 0;
+  for (; half < span && (half << 1) <= block; half <<= 1) {
+    double alpha, beta;
+    fourn_stage_coefficients((half << 1) / stride, isign, alpha, beta);
+    double wr = 1.0;
+    double wi = 0.0;
+    fill_single_twiddles(wr, wi, alpha, beta, half / stride, short_r + used, short_i + used);
+    used += half / stride;
+  }
+  const unsigned long short_end = half;
+  if (short_end > stride) {
+    for (unsigned long base = 1; base <= floats; base += block) {
+      unsigned long offset = 0;
+      for (unsigned long h = stride; h < short_end; h <<= 1) {
+        const unsigned long twiddles = h / stride;
+        for (unsigned long y0 = base; y0 < base + block; y0 += h << 1)
+          for (unsigned long t = 0; t < twiddles; t++)
+            for (unsigned long p = 0; p < stride; p += 2) {
+              const unsigned long y = y0 + t * stride + p;
+              fourn_butterfly(data, y, y + h, short_r[offset + t], short_i[offset + t]);
+            }
+        offset += twiddles;
+      }
+    }
+  }
+
+  // Long stages, one at a time: a chunk of twiddles computed ahead, then applied block by block
+  // across the whole array.
+  float long_r[twiddle_chunk];
+  float long_i[twiddle_chunk];
+  for (; half < span; half <<= 1) {
+    const unsigned long step = half << 1;
+    const unsigned long twiddles = half / stride;
+    double alpha, beta;
+    fourn_stage_coefficients(step / stride, isign, alpha, beta);
+    double wr = 1.0;
+    double wi = 0.0;
+    for (unsigned long first = 0; first < twiddles; first += twiddle_chunk) {
+      const unsigned long count = twiddles - first < twiddle_chunk ? twiddles - first : twiddle_chunk;
+      fill_single_twiddles(wr, wi, alpha, beta, count, long_r, long_i);
+      for (unsigned long y0 = 1 + first * stride; y0 <= floats; y0 += step)
+        for (unsigned long t = 0; t < count; t++)
+          for (unsigned long p = 0; p < stride; p += 2) {
+            const unsigned long y = y0 + t * stride + p;
+            fourn_butterfly(data, y, y + half, long_r[t], long_i[t]);
+          }
+    }
+  }
+}
 }  // namespace
 
 void four1(float data[], unsigned long nn, int isign) {
@@ -238,52 +332,8 @@ void fourn(float data[], unsigned long nn[], int ndim, int isign) {
     const unsigned long floats = span * rest;       // 2 * count
 
     // Bit reversal along dimension r, carried across every other dimension at once.
-    unsigned long rev = 1;
-    for (unsigned long i = 1; i <= span; i += stride) {
-      if (i < rev) {
-        for (unsigned long p = i; p <= i + stride - 2; p += 2) {
-          for (unsigned long s = p; s <= floats; s += span) swap_pair(data, s, rev + s - i);
-        }
-      }
-      unsigned long bit = span >> 1;
-      while (bit >= stride && rev > bit) {
-        rev -= bit;
-        bit >>= 1;
-      }
-      rev += bit;
-    }
-
-    // Danielson-Lanczos stages along dimension r; half floats hold the transforms done so far.
-    unsigned long half = stride;
-    while (half < span) {
-      const unsigned long block = half << 1;
-      const unsigned long points = block / stride;
-      const double theta =
-          (static_cast<double>(isign) * two_pi_decimal) / static_cast<double>(points);
-      const double u = std::sin(theta / 2.0);
-      const double alpha = -2.0 * u * u;
-      const double beta = std::sin(theta);
-      double wr = 1.0;
-      double wi = 0.0;
-      for (unsigned long o = 1; o <= half; o += stride) {
-        // Unlike four1, the twiddle is rounded to single here and the butterfly stays single.
-        const float wrs = static_cast<float>(wr);
-        const float wis = static_cast<float>(wi);
-        for (unsigned long p = o; p <= o + stride - 2; p += 2) {
-          for (unsigned long y = p; y <= floats; y += block) {
-            const unsigned long z = y + half;
-            const float tr = wrs * data[z] - wis * data[z + 1];
-            const float ti = wrs * data[z + 1] + wis * data[z];
-            data[z] = data[y] - tr;
-            data[z + 1] = data[y + 1] - ti;
-            data[y] = data[y] + tr;
-            data[y + 1] = data[y + 1] + ti;
-          }
-        }
-        advance_twiddle(wr, wi, alpha, beta);
-      }
-      half = block;
-    }
+    bit_reverse_runs(data, stride, log2_of(n), rest);
+    fourn_stages(data, stride, span, floats, isign);
     done *= n;
   }
 }
