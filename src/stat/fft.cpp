@@ -273,6 +273,39 @@ inline void fourn_butterfly_run(float data[], unsigned long y, unsigned long hal
   }
 }
 
+// fourn's butterflies of one block: `count` twiddles, each serving a whole stride of floats
+// from y0 + t*stride against the floats half further on. With a stride of one complex value
+// the pairing goes across consecutive twiddles instead (as in four1), two at a time with all
+// loads before the stores; the two butterflies touch disjoint floats (half >= 4 when
+// count >= 2).
+inline void fourn_block(float data[], unsigned long y0, unsigned long half, unsigned long stride,
+                        unsigned long count, const float tw_r[], const float tw_i[]) {
+  if (stride > 2 || count == 1) {
+    for (unsigned long t = 0; t < count; t++)
+      fourn_butterfly_run(data, y0 + t * stride, half, stride, tw_r[t], tw_i[t]);
+    return;
+  }
+  for (unsigned long t = 0; t < count; t += 2) {
+    float *top = data + y0 + 2 * t;
+    float *bot = top + half;
+    const float w0r = tw_r[t], w0i = tw_i[t], w1r = tw_r[t + 1], w1i = tw_i[t + 1];
+    const float b0 = bot[0], b1 = bot[1], b2 = bot[2], b3 = bot[3];
+    const float t0 = top[0], t1 = top[1], t2 = top[2], t3 = top[3];
+    const float tr0 = w0r * b0 - w0i * b1;
+    const float ti0 = w0r * b1 + w0i * b0;
+    const float tr1 = w1r * b2 - w1i * b3;
+    const float ti1 = w1r * b3 + w1i * b2;
+    bot[0] = t0 - tr0;
+    bot[1] = t1 - ti0;
+    bot[2] = t2 - tr1;
+    bot[3] = t3 - ti1;
+    top[0] = t0 + tr0;
+    top[1] = t1 + ti0;
+    top[2] = t2 + tr1;
+    top[3] = t3 + ti1;
+  }
+}
+
 // The recurrence coefficients of a stage of fourn whose transforms have `points` points (the
 // direction enters before the division here, after it in four1).
 void fourn_stage_coefficients(unsigned long points, int isign, double &alpha, double &beta) {
@@ -327,9 +360,7 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
       for (unsigned long h = stride; h < short_end; h <<= 1) {
         const unsigned long twiddles = h / stride;
         for (unsigned long y0 = base; y0 < base + block; y0 += h << 1)
-          for (unsigned long t = 0; t < twiddles; t++)
-            fourn_butterfly_run(data, y0 + t * stride, h, stride, short_r[offset + t],
-                                short_i[offset + t]);
+          fourn_block(data, y0, h, stride, twiddles, short_r + offset, short_i + offset);
         offset += twiddles;
       }
     }
@@ -350,8 +381,7 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
       const unsigned long count = twiddles - first < twiddle_chunk ? twiddles - first : twiddle_chunk;
       fill_single_twiddles(wr, wi, alpha, beta, count, long_r, long_i);
       for (unsigned long y0 = 1 + first * stride; y0 <= floats; y0 += step)
-        for (unsigned long t = 0; t < count; t++)
-          fourn_butterfly_run(data, y0 + t * stride, half, stride, long_r[t], long_i[t]);
+        fourn_block(data, y0, half, stride, count, long_r, long_i);
     }
   }
 }
