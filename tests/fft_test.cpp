@@ -101,6 +101,54 @@ std::vector<float> random_floats(std::size_t n, std::uint64_t seed) {
 
 float *one_based(std::vector<float> &v) { return v.data() - 1; }
 
+// Inputs that reach the edges of single precision, filled from seed; kind selects the mix:
+// 0: ordinary values with signed zeros and subnormals among them;
+// 1: values near the top of the range, so that sums overflow and inf - inf turns into NaN;
+// 2: ordinary values with one infinity;
+// 3: ordinary values with one quiet NaN carrying a payload;
+// 4: two NaNs of different sign and payload and infinities of both signs, so that results
+//    depend on which NaN operand an operation passes on.
+std::vector<float> special_floats(std::size_t n, std::uint64_t seed, int kind) {
+  std::vector<float> v = random_floats(n, seed);
+  kwtest::Rng rng(seed ^ 0xabcdefull);
+  switch (kind) {
+    case 0:
+      for (std::size_t i = 0; i < n; i += 3) {
+        const std::uint64_t r = rng.next();
+        v[i] = (r & 1) ? -0.0f : kwtest::float_from_bits(std::uint32_t(r >> 40) & 0x807fffffu);
+      }
+      break;
+    case 1:
+      for (float &x : v) x *= 3.0e38f;
+      break;
+    case 2:
+      v[rng.next() % n] = -INFINITY;
+      break;
+    case 3:
+      v[rng.next() % n] = kwtest::float_from_bits(0x7fc01234u);
+      break;
+    default:
+      v[rng.next() % n] = INFINITY;
+      v[rng.next() % n] = -INFINITY;
+      v[rng.next() % n] = kwtest::float_from_bits(0x7fc00abcu);
+      v[rng.next() % n] = kwtest::float_from_bits(0xffe00005u);
+      break;
+  }
+  return v;
+}
+
+// Hash of outputs from special_floats(kind): where two different NaNs meet, which one an
+// operation passes on is the compiler's choice of operand order (plain and sanitized builds
+// of one source differ), so for kind 4 every NaN counts as one; all other bits are pinned.
+std::uint64_t hash_special(int kind, const float *p, std::size_t n, std::uint64_t h) {
+  if (kind < 4) return kwtest::hash_bits(p, n, h);
+  std::vector<float> v(p, p + n);
+  for (float &x : v)
+    if (std::isnan(x)) x = kwtest::float_from_bits(0x7fc00000u);
+  return kwtest::hash_bits(v.data(), n, h);
+}
+
+
 // The dying child checks at exit that the floats it handed over are unchanged; a change turns
 // the expected exit status 1 into 2.
 std::vector<std::pair<const float *, std::vector<float>>> guarded;
@@ -196,6 +244,28 @@ TEST(Four1, PinnedBits) {
   EXPECT_EQ(h, 15336186654841227791ull);
 }
 
+// Every length up to 2^17, both directions (and a direction outside the contract), then the
+// special-value mixes: pins the bits across every stage and table size the loops may use.
+TEST(Four1, PinnedBitsAcrossLengthsAndSpecialValues) {
+  std::uint64_t h = kwtest::hash_bits<float>(nullptr, 0);
+  for (unsigned long n = 1; n <= (1ul << 17); n *= 2)
+    for (int sign : {1, -1, 2}) {
+      std::vector<float> x = random_floats(2 * n, 700 + n);
+      four1(one_based(x), n, sign);
+      h = kwtest::hash_bits(x.data(), x.size(), h);
+    }
+  EXPECT_EQ(h, 16349609063884646184ull);
+  h = kwtest::hash_bits<float>(nullptr, 0);
+  for (unsigned long n : {1ul, 2ul, 8ul, 64ul, 4096ul})
+    for (int kind = 0; kind < 5; kind++)
+      for (int sign : {1, -1}) {
+        std::vector<float> x = special_floats(2 * n, 800 + n, kind);
+        four1(one_based(x), n, sign);
+        h = hash_special(kind, x.data(), x.size(), h);
+      }
+  EXPECT_EQ(h, 15711270683264028235ull);
+}
+
 TEST(Four1, RejectsLengthsOutsideContract) {
   for (unsigned long n : {0ul, 3ul, 6ul, 12ul, 1000ul, 1ul << 63}) {
     auto call = [n] {
@@ -264,6 +334,37 @@ TEST(Fourn, PinnedBits) {
       h = kwtest::hash_bits(x.data(), x.size(), h);
     }
   EXPECT_EQ(h, 10478948118780268803ull);
+}
+
+// Shapes with long and short runs in every position, lengths of 1 and 2 among them, a long
+// single dimension, and the special-value mixes.
+TEST(Fourn, PinnedBitsAcrossShapesAndSpecialValues) {
+  const Dims shapes[] = {{1},       {2},          {4},          {1ul << 15}, {1, 1},
+                         {2, 1},    {1, 2},       {2, 2},       {2, 512},    {512, 2},
+                         {8, 4, 2}, {2, 8, 32},   {1, 64, 1},   {4, 2, 2, 4}, {32, 16, 8},
+                         {64, 64, 32}, {2, 2, 2, 2, 2, 2}};
+  std::uint64_t h = kwtest::hash_bits<float>(nullptr, 0);
+  for (const Dims &shape : shapes) {
+    const unsigned long t = total(shape);
+    Dims dims = {0};
+    dims.insert(dims.end(), shape.begin(), shape.end());
+    for (int sign : {1, -1, 2}) {
+      std::vector<float> x = random_floats(2 * t, 900 + t + shape.size());
+      fourn(one_based(x), dims.data(), int(shape.size()), sign);
+      h = kwtest::hash_bits(x.data(), x.size(), h);
+    }
+  }
+  EXPECT_EQ(h, 17839390426519552480ull);
+  h = kwtest::hash_bits<float>(nullptr, 0);
+  for (Dims dims : {Dims{0, 2}, Dims{0, 64}, Dims{0, 4, 8}, Dims{0, 8, 2, 16}})
+    for (int kind = 0; kind < 5; kind++)
+      for (int sign : {1, -1}) {
+        const unsigned long t = total(Dims(dims.begin() + 1, dims.end()));
+        std::vector<float> x = special_floats(2 * t, 1000 + t, kind);
+        fourn(one_based(x), dims.data(), int(dims.size() - 1), sign);
+        h = hash_special(kind, x.data(), x.size(), h);
+      }
+  EXPECT_EQ(h, 17661459560738350307ull);
 }
 
 TEST(Fourn, RejectsLengthsOutsideContract) {
@@ -350,6 +451,26 @@ TEST(Realft, PinnedBits) {
   EXPECT_EQ(h, 1848699608608253303ull);
 }
 
+TEST(Realft, PinnedBitsAcrossLengthsAndSpecialValues) {
+  std::uint64_t h = kwtest::hash_bits<float>(nullptr, 0);
+  for (unsigned long n = 2; n <= (1ul << 17); n *= 2)
+    for (int sign : {1, -1, 0}) {
+      std::vector<float> x = random_floats(n, 1100 + n);
+      realft(one_based(x), n, sign);
+      h = kwtest::hash_bits(x.data(), x.size(), h);
+    }
+  EXPECT_EQ(h, 2667814579163619480ull);
+  h = kwtest::hash_bits<float>(nullptr, 0);
+  for (unsigned long n : {2ul, 4ul, 8ul, 64ul, 4096ul})
+    for (int kind = 0; kind < 5; kind++)
+      for (int sign : {1, -1}) {
+        std::vector<float> x = special_floats(n, 1200 + n, kind);
+        realft(one_based(x), n, sign);
+        h = hash_special(kind, x.data(), x.size(), h);
+      }
+  EXPECT_EQ(h, 5285146159340772985ull);
+}
+
 TEST(Realft, RejectsLengthsOutsideContract) {
   for (unsigned long n : {0ul, 1ul, 3ul, 6ul, 12ul}) {
     auto call = [n] {
@@ -419,6 +540,50 @@ TEST(Rlft3, PinnedBits) {
     h = kwtest::hash_bits(v.block(), v.values().size(), h);
   }
   EXPECT_EQ(h, 14519973385587724934ull);
+}
+
+// Forward with a Nyquist matrix full of leftovers (it must be ignored), the inverse of that, and
+// an inverse of arbitrary data and Nyquist values; long and short rows, planes of 1 and 2, and
+// a direction outside the contract, where only the untangling pass runs.
+TEST(Rlft3, PinnedBitsAcrossShapesAndSpecialValues) {
+  const unsigned long shapes[][3] = {{1, 1, 2},   {1, 1, 4},   {1, 2, 2},    {2, 1, 2},
+                                     {1, 1, 1024}, {2, 2, 512}, {1, 64, 2},   {16, 1, 8},
+                                     {4, 8, 16},  {2, 4, 8},   {16, 32, 64}, {32, 32, 32}};
+  std::uint64_t h = kwtest::hash_bits<float>(nullptr, 0);
+  for (const auto &s : shapes) {
+    const unsigned long t = s[0] * s[1] * s[2];
+    Volume v(s[0], s[1], s[2], 1300 + t + s[2]);
+    std::vector<float> leftovers = random_floats(2 * s[0] * s[1], t);
+    std::copy(leftovers.begin(), leftovers.end(), v.speq[1] + 1);
+    rlft3(v.data, v.speq, s[0], s[1], s[2], 1);
+    h = kwtest::hash_bits(v.block(), t, h);
+    h = kwtest::hash_bits(v.speq[1] + 1, 2 * s[0] * s[1], h);
+    rlft3(v.data, v.speq, s[0], s[1], s[2], -1);
+    h = kwtest::hash_bits(v.block(), t, h);
+    h = kwtest::hash_bits(v.speq[1] + 1, 2 * s[0] * s[1], h);
+    for (int sign : {-1, 2}) {
+      Volume w(s[0], s[1], s[2], 1400 + t + s[1]);
+      std::copy(leftovers.begin(), leftovers.end(), w.speq[1] + 1);
+      rlft3(w.data, w.speq, s[0], s[1], s[2], sign);
+      h = kwtest::hash_bits(w.block(), t, h);
+      h = kwtest::hash_bits(w.speq[1] + 1, 2 * s[0] * s[1], h);
+    }
+  }
+  EXPECT_EQ(h, 3810222575307567535ull);
+  h = kwtest::hash_bits<float>(nullptr, 0);
+  for (const auto &s : {std::vector<unsigned long>{1, 1, 2}, {2, 4, 8}, {8, 8, 8}})
+    for (int kind = 0; kind < 5; kind++) {
+      const unsigned long t = s[0] * s[1] * s[2];
+      Volume v(s[0], s[1], s[2], 1);
+      std::vector<float> x = special_floats(t, 1500 + t, kind);
+      std::copy(x.begin(), x.end(), v.block());
+      rlft3(v.data, v.speq, s[0], s[1], s[2], 1);
+      h = hash_special(kind, v.block(), t, h);
+      h = hash_special(kind, v.speq[1] + 1, 2 * s[0] * s[1], h);
+      rlft3(v.data, v.speq, s[0], s[1], s[2], -1);
+      h = hash_special(kind, v.block(), t, h);
+    }
+  EXPECT_EQ(h, 15075594433604496002ull);
 }
 
 TEST(Rlft3, MismatchedTensorEndsSilently) {

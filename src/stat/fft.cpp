@@ -27,11 +27,6 @@ bool is_power_of_two(unsigned long n) { return n != 0 && (n & (n - 1)) == 0; }
 // form from it stay representable.
 constexpr unsigned long max_complex_count = ~0ul >> 1;
 
-void swap_pair(float data[], unsigned long a, unsigned long b) {
-  std::swap(data[a], data[b]);
-  std::swap(data[a + 1], data[b + 1]);
-}
-
 // w <- w * exp(i*theta) by the recurrence, with alpha = -2 sin^2(theta/2), beta = sin(theta);
 // v is w's real part before the step.
 void advance_twiddle(double &wr, double &wi, double alpha, double beta) {
@@ -52,6 +47,344 @@ bool valid_dims(const unsigned long dims[], int ndims) {
   return true;
 }
 
+
+// log2 of a power of two.
+unsigned log2_of(unsigned long n) {
+  unsigned bits = 0;
+  while ((n >> bits) > 1) bits++;
+  return bits;
+}
+
+// x with its lowest `bits` bits in reverse order.
+unsigned long reverse_bits(unsigned long x, unsigned bits) {
+  unsigned long r = 0;
+  for (unsigned b = 0; b < bits; b++, x >>= 1) r = (r << 1) | (x & 1);
+  return r;
+}
+
+void swap_elements(float data[], unsigned long a, unsigned long b, unsigned long width) {
+  for (unsigned long p = 0; p < width; p++) std::swap(data[a + p], data[b + p]);
+}
+
+// Index bits taken from each end of an index by the tiled reversal: tiles of 16 x 16 elements.
+constexpr unsigned tile_bits = 4;
+
+// The bit-reversal permutation of each of `runs` consecutive runs of 2^bits elements, each
+// element `width` consecutive floats (data addressed from 1): element x of a run trades places
+// with element rev(x). The pairs are disjoint, so any order of exchanges moves every float to
+// the same place as the classic loop that walks i upwards and swaps when its reversed
+// counterpart is larger; only copies are made, so every bit pattern (NaNs too) is kept.
+// Long runs go tile by tile: with x = (hi, mid, lo), rev(x) = (rev lo, rev mid, rev hi), so all
+// the elements sharing one middle part trade with those of its reversed middle part, 2 x 256
+// elements that stay in cache while they are exchanged.
+void bit_reverse_runs(float data[], unsigned long width, unsigned bits, unsigned long runs) {
+  const unsigned long count = 1ul << bits;
+  const unsigned long span = width * count;
+  if (bits < 2 * tile_bits) {
+    unsigned char rev[1u << (2 * tile_bits)];
+    for (unsigned long x = 0; x < count; x++) rev[x] = static_cast<unsigned char>(reverse_bits(x, bits));
+    for (unsigned long k = 0; k < runs; k++) {
+      float *run = data + 1 + k * span;
+      for (unsigned long x = 0; x < count; x++)
+        if (rev[x] > x) swap_elements(run, x * width, rev[x] * width, width);
+    }
+    return;
+  }
+  const unsigned mid_bits = bits - 2 * tile_bits;
+  const unsigned long side = 1ul << tile_bits;
+  unsigned char rev_side[1u << tile_bits];
+  for (unsigned long x = 0; x < side; x++) rev_side[x] = static_cast<unsigned char>(reverse_bits(x, tile_bits));
+  for (unsigned long k = 0; k < runs; k++) {
+    float *run = data + 1 + k * span;
+    for (unsigned long mid = 0; mid < (1ul << mid_bits); mid++) {
+      const unsigned long rmid = reverse_bits(mid, mid_bits);
+      if (rmid < mid) continue;  // this pair of tiles was exchanged from the other side
+      for (unsigned long hi = 0; hi < side; hi++)
+        for (unsigned long lo = 0; lo < side; lo++) {
+          const unsigned long x = (hi << (mid_bits + tile_bits)) | (mid << tile_bits) | lo;
+          const unsigned long y =
+              (static_cast<unsigned long>(rev_side[lo]) << (mid_bits + tile_bits)) |
+              (rmid << tile_bits) | rev_side[hi];
+          if (rmid == mid && y <= x) continue;  // a tile traded with itself: each pair once
+          swap_elements(run, x * width, y * width, width);
+        }
+    }
+  }
+}
+
+// four1's butterfly on the complex values at float positions i and k = i + len: each product
+// pair is summed in double from the widened floats and rounded once; the sums are single.
+inline void four1_butterfly(float data[], unsigned long i, unsigned long k, double wr, double wi) {
+  const float tr = static_cast<float>(static_cast<double>(data[k]) * wr -
+                                      static_cast<double>(data[k + 1]) * wi);
+  const float ti = static_cast<float>(static_cast<double>(data[k + 1]) * wr +
+                                      static_cast<double>(data[k]) * wi);
+  data[k] = data[i] - tr;
+  data[k + 1] = data[i + 1] - ti;
+  data[i] = data[i] + tr;
+  data[i + 1] = data[i + 1] + ti;
+}
+
+// four1's butterflies for `count` consecutive complex values at float i against those at
+// i + len, with consecutive twiddles. Two at a time, all loads before the stores, so that the
+// compiler may pair them in vector registers: the two touch disjoint floats (len >= 4 when
+// count >= 2) and each lane does exactly the steps of one butterfly.
+inline void four1_butterfly_run(float data[], unsigned long i, unsigned long len,
+                                unsigned long count, const double tw_r[], const double tw_i[]) {
+  if (count == 1) {
+    four1_butterfly(data, i, i + len, tw_r[0], tw_i[0]);
+    return;
+  }
+  for (unsigned long c = 0; c < count; c += 2) {
+    float *top = data + i + 2 * c;
+    float *bot = top + len;
+    const double w0r = tw_r[c], w0i = tw_i[c], w1r = tw_r[c + 1], w1i = tw_i[c + 1];
+    const double b0 = static_cast<double>(bot[0]), b1 = static_cast<double>(bot[1]);
+    const double b2 = static_cast<double>(bot[2]), b3 = static_cast<double>(bot[3]);
+    const float t0 = top[0], t1 = top[1], t2 = top[2], t3 = top[3];
+    const float tr0 = static_cast<float>(b0 * w0r - b1 * w0i);
+    const float ti0 = static_cast<float>(b1 * w0r + b0 * w0i);
+    const float tr1 = static_cast<float>(b2 * w1r - b3 * w1i);
+    const float ti1 = static_cast<float>(b3 * w1r + b2 * w1i);
+    bot[0] = t0 - tr0;
+    bot[1] = t1 - ti0;
+    bot[2] = t2 - tr1;
+    bot[3] = t3 - ti1;
+    top[0] = t0 + tr0;
+    top[1] = t1 + ti0;
+    top[2] = t2 + tr1;
+    top[3] = t3 + ti1;
+  }
+}
+
+// The recurrence coefficients of a stage whose transforms have len points, computed the one way
+// every stage of four1 computes them.
+void four1_stage_coefficients(unsigned long len, int isign, double &alpha, double &beta) {
+  const double theta = (two_pi_decimal / static_cast<double>(len)) * static_cast<double>(isign);
+  const double u = std::sin(theta / 2.0);
+  alpha = -2.0 * u * u;
+  beta = std::sin(theta);
+}
+
+// Stores the next count twiddles of the recurrence, advancing (wr, wi) once after each: the very
+// sequence of values the butterfly loops would otherwise produce one at a time.
+void fill_twiddles(double &wr, double &wi, double alpha, double beta, unsigned long count,
+                   double table_r[], double table_i[]) {
+  for (unsigned long c = 0; c < count; c++) {
+    table_r[c] = wr;
+    table_i[c] = wi;
+    advance_twiddle(wr, wi, alpha, beta);
+  }
+}
+
+// Floats of one block that four1 carries through all its short stages before the next block
+// (4 KiB, so the block stays in the first-level cache), and the twiddles computed ahead per pass
+// of a long stage.
+constexpr unsigned long four1_block_floats = 1024;
+constexpr unsigned long twiddle_chunk = 256;
+
+// The Danielson-Lanczos stages of four1 on n floats. Within a stage the butterflies touch
+// disjoint pairs of values, so their order is free; each value still meets the stages in
+// ascending order with the twiddle the recurrence gives it, so every bit is that of the plain
+// loop (m outer, i inner, one twiddle step per m).
+void four1_stages(float data[], unsigned long n, int isign) {
+  // Short stages (transform step 2*len within one block): every block runs through all of them
+  // while it is in cache. Stage len keeps its len/2 twiddles at offset len/2 - 1.
+  const unsigned long block = n < four1_block_floats ? n : four1_block_floats;
+  double short_r[four1_block_floats / 2];
+  double short_i[four1_block_floats / 2];
+  for (unsigned long len = 2; len < block; len <<= 1) {
+    double alpha, beta;
+    four1_stage_coefficients(len, isign, alpha, beta);
+    double wr = 1.0;
+    double wi = 0.0;
+    fill_twiddles(wr, wi, alpha, beta, len >> 1, short_r + (len >> 1) - 1,
+                  short_i + (len >> 1) - 1);
+  }
+  for (unsigned long base = 1; base < n; base += block) {
+    for (unsigned long len = 2; len < block; len <<= 1) {
+      const double *tw_r = short_r + (len >> 1) - 1;
+      const double *tw_i = short_i + (len >> 1) - 1;
+      for (unsigned long i0 = base; i0 < base + block; i0 += len << 1)
+        four1_butterfly_run(data, i0, len, len >> 1, tw_r, tw_i);
+    }
+  }
+
+  // Long stages, one at a time: a chunk of twiddles is computed ahead, then applied across the
+  // whole array, consecutive twiddles to consecutive values.
+  double long_r[twiddle_chunk];
+  double long_i[twiddle_chunk];
+  for (unsigned long len = block; len < n; len <<= 1) {
+    const unsigned long step = len << 1;
+    double alpha, beta;
+    four1_stage_coefficients(len, isign, alpha, beta);
+    double wr = 1.0;
+    double wi = 0.0;
+    for (unsigned long first = 0; first < (len >> 1); first += twiddle_chunk) {
+      const unsigned long count =
+          (len >> 1) - first < twiddle_chunk ? (len >> 1) - first : twiddle_chunk;
+      fill_twiddles(wr, wi, alpha, beta, count, long_r, long_i);
+      for (unsigned long i0 = 1 + 2 * first; i0 <= n; i0 += step)
+        four1_butterfly_run(data, i0, len, count, long_r, long_i);
+    }
+  }
+}
+
+
+// fourn's butterfly on the complex values at float positions y and z: unlike four1, the twiddle
+// comes in already rounded to single and the whole butterfly stays single.
+inline void fourn_butterfly(float data[], unsigned long y, unsigned long z, float wr, float wi) {
+  const float tr = wr * data[z] - wi * data[z + 1];
+  const float ti = wr * data[z + 1] + wi * data[z];
+  data[z] = data[y] - tr;
+  data[z + 1] = data[y + 1] - ti;
+  data[y] = data[y] + tr;
+  data[y + 1] = data[y + 1] + ti;
+}
+
+// fourn's butterflies for `width` consecutive floats at y (a whole stride: the same twiddle for
+// each) against those at y + half. Two complex values at a time, all loads before the stores,
+// so that the compiler may pair them in vector registers; the two butterflies touch disjoint
+// floats (half >= width), and each lane does exactly the single-precision steps of one
+// butterfly.
+inline void fourn_butterfly_run(float data[], unsigned long y, unsigned long half,
+                                unsigned long width, float wr, float wi) {
+  if (width == 2) {
+    fourn_butterfly(data, y, y + half, wr, wi);
+    return;
+  }
+  for (unsigned long p = 0; p < width; p += 4) {
+    float *top = data + y + p;
+    float *bot = top + half;
+    const float b0 = bot[0], b1 = bot[1], b2 = bot[2], b3 = bot[3];
+    const float t0 = top[0], t1 = top[1], t2 = top[2], t3 = top[3];
+    const float tr0 = wr * b0 - wi * b1;
+    const float ti0 = wr * b1 + wi * b0;
+    const float tr1 = wr * b2 - wi * b3;
+    const float ti1 = wr * b3 + wi * b2;
+    bot[0] = t0 - tr0;
+    bot[1] = t1 - ti0;
+    bot[2] = t2 - tr1;
+    bot[3] = t3 - ti1;
+    top[0] = t0 + tr0;
+    top[1] = t1 + ti0;
+    top[2] = t2 + tr1;
+    top[3] = t3 + ti1;
+  }
+}
+
+// fourn's butterflies of one block: `count` twiddles, each serving a whole stride of floats
+// from y0 + t*stride against the floats half further on. With a stride of one complex value
+// the pairing goes across consecutive twiddles instead (as in four1), two at a time with all
+// loads before the stores; the two butterflies touch disjoint floats (half >= 4 when
+// count >= 2).
+inline void fourn_block(float data[], unsigned long y0, unsigned long half, unsigned long stride,
+                        unsigned long count, const float tw_r[], const float tw_i[]) {
+  if (stride > 2 || count == 1) {
+    for (unsigned long t = 0; t < count; t++)
+      fourn_butterfly_run(data, y0 + t * stride, half, stride, tw_r[t], tw_i[t]);
+    return;
+  }
+  for (unsigned long t = 0; t < count; t += 2) {
+    float *top = data + y0 + 2 * t;
+    float *bot = top + half;
+    const float w0r = tw_r[t], w0i = tw_i[t], w1r = tw_r[t + 1], w1i = tw_i[t + 1];
+    const float b0 = bot[0], b1 = bot[1], b2 = bot[2], b3 = bot[3];
+    const float t0 = top[0], t1 = top[1], t2 = top[2], t3 = top[3];
+    const float tr0 = w0r * b0 - w0i * b1;
+    const float ti0 = w0r * b1 + w0i * b0;
+    const float tr1 = w1r * b2 - w1i * b3;
+    const float ti1 = w1r * b3 + w1i * b2;
+    bot[0] = t0 - tr0;
+    bot[1] = t1 - ti0;
+    bot[2] = t2 - tr1;
+    bot[3] = t3 - ti1;
+    top[0] = t0 + tr0;
+    top[1] = t1 + ti0;
+    top[2] = t2 + tr1;
+    top[3] = t3 + ti1;
+  }
+}
+
+// The recurrence coefficients of a stage of fourn whose transforms have `points` points (the
+// direction enters before the division here, after it in four1).
+void fourn_stage_coefficients(unsigned long points, int isign, double &alpha, double &beta) {
+  const double theta = (static_cast<double>(isign) * two_pi_decimal) / static_cast<double>(points);
+  const double u = std::sin(theta / 2.0);
+  alpha = -2.0 * u * u;
+  beta = std::sin(theta);
+}
+
+// The next count twiddles of the recurrence, each rounded to single as fourn's butterflies take
+// them, advancing (wr, wi) in double once after each.
+void fill_single_twiddles(double &wr, double &wi, double alpha, double beta, unsigned long count,
+                          float table_r[], float table_i[]) {
+  for (unsigned long c = 0; c < count; c++) {
+    table_r[c] = static_cast<float>(wr);
+    table_i[c] = static_cast<float>(wi);
+    advance_twiddle(wr, wi, alpha, beta);
+  }
+}
+
+// Floats of one block that fourn carries through all the short stages of a dimension before the
+// next block.
+constexpr unsigned long fourn_block_floats = 1024;
+
+// The Danielson-Lanczos stages of fourn along one dimension: neighbours `stride` floats apart,
+// runs of `span` floats, `floats` in all. A stage with half-length `half` pairs the value at y
+// with the one at y + half, with the twiddle numbered by (y mod 2*half) / stride; the butterflies
+// of a stage touch disjoint pairs, so they may run in any order, and every value still meets the
+// stages in ascending order with the twiddle the recurrence gives it: the bits are those of the
+// plain loop (twiddle outer, then the stride's floats, then the blocks across the array).
+void fourn_stages(float data[], unsigned long stride, unsigned long span, unsigned long floats,
+                  int isign) {
+  // Short stages (blocks of 2*half floats no longer than one cache block): every cache block
+  // runs through all of them in turn. Their twiddles follow one another in one table.
+  const unsigned long block = floats < fourn_block_floats ? floats : fourn_block_floats;
+  float short_r[fourn_block_floats / 2];
+  float short_i[fourn_block_floats / 2];
+  unsigned long half = stride;
+  unsigned long used = 0;
+  for (; half < span && (half << 1) <= block; half <<= 1) {
+    double alpha, beta;
+    fourn_stage_coefficients((half << 1) / stride, isign, alpha, beta);
+    double wr = 1.0;
+    double wi = 0.0;
+    fill_single_twiddles(wr, wi, alpha, beta, half / stride, short_r + used, short_i + used);
+    used += half / stride;
+  }
+  const unsigned long short_end = half;
+  if (short_end > stride) {
+    for (unsigned long base = 1; base <= floats; base += block) {
+      unsigned long offset = 0;
+      for (unsigned long h = stride; h < short_end; h <<= 1) {
+        const unsigned long twiddles = h / stride;
+        for (unsigned long y0 = base; y0 < base + block; y0 += h << 1)
+          fourn_block(data, y0, h, stride, twiddles, short_r + offset, short_i + offset);
+        offset += twiddles;
+      }
+    }
+  }
+
+  // Long stages, one at a time: a chunk of twiddles computed ahead, then applied block by block
+  // across the whole array.
+  float long_r[twiddle_chunk];
+  float long_i[twiddle_chunk];
+  for (; half < span; half <<= 1) {
+    const unsigned long step = half << 1;
+    const unsigned long twiddles = half / stride;
+    double alpha, beta;
+    fourn_stage_coefficients(step / stride, isign, alpha, beta);
+    double wr = 1.0;
+    double wi = 0.0;
+    for (unsigned long first = 0; first < twiddles; first += twiddle_chunk) {
+      const unsigned long count = twiddles - first < twiddle_chunk ? twiddles - first : twiddle_chunk;
+      fill_single_twiddles(wr, wi, alpha, beta, count, long_r, long_i);
+      for (unsigned long y0 = 1 + first * stride; y0 <= floats; y0 += step)
+        fourn_block(data, y0, half, stride, count, long_r, long_i);
+    }
+  }
+}
 }  // namespace
 
 void four1(float data[], unsigned long nn, int isign) {
@@ -62,45 +395,10 @@ void four1(float data[], unsigned long nn, int isign) {
 
   const unsigned long n = nn << 1;  // float count
 
-  // Bit reversal; i and j count floats, so both are odd.
-  unsigned long j = 1;
-  for (unsigned long i = 1; i < n; i += 2) {
-    if (j > i) swap_pair(data, j, i);
-    unsigned long m = n >> 1;
-    while (m >= 2 && j > m) {
-      j -= m;
-      m >>= 1;
-    }
-    j += m;
-  }
+  // Bit reversal of the nn complex values.
+  bit_reverse_runs(data, 2, log2_of(nn), 1);
 
-  // Danielson-Lanczos stages; len floats = len complex points per transform being formed.
-  unsigned long len = 2;
-  while (n > len) {
-    const unsigned long step = len << 1;
-    const double theta = (two_pi_decimal / static_cast<double>(len)) * static_cast<double>(isign);
-    const double u = std::sin(theta / 2.0);
-    const double alpha = -2.0 * u * u;
-    const double beta = std::sin(theta);
-    double wr = 1.0;
-    double wi = 0.0;
-    for (unsigned long m = 1; m < len; m += 2) {
-      for (unsigned long i = m; i <= n; i += step) {
-        const unsigned long k = i + len;
-        // Each product pair is summed in double from the widened floats, rounded once.
-        const float tr = static_cast<float>(static_cast<double>(data[k]) * wr -
-                                            static_cast<double>(data[k + 1]) * wi);
-        const float ti = static_cast<float>(static_cast<double>(data[k + 1]) * wr +
-                                            static_cast<double>(data[k]) * wi);
-        data[k] = data[i] - tr;
-        data[k + 1] = data[i + 1] - ti;
-        data[i] = data[i] + tr;
-        data[i + 1] = data[i + 1] + ti;
-      }
-      advance_twiddle(wr, wi, alpha, beta);
-    }
-    len = step;
-  }
+  four1_stages(data, n, isign);
 }
 
 void fourn(float data[], unsigned long nn[], int ndim, int isign) {
@@ -120,52 +418,8 @@ void fourn(float data[], unsigned long nn[], int ndim, int isign) {
     const unsigned long floats = span * rest;       // 2 * count
 
     // Bit reversal along dimension r, carried across every other dimension at once.
-    unsigned long rev = 1;
-    for (unsigned long i = 1; i <= span; i += stride) {
-      if (i < rev) {
-        for (unsigned long p = i; p <= i + stride - 2; p += 2) {
-          for (unsigned long s = p; s <= floats; s += span) swap_pair(data, s, rev + s - i);
-        }
-      }
-      unsigned long bit = span >> 1;
-      while (bit >= stride && rev > bit) {
-        rev -= bit;
-        bit >>= 1;
-      }
-      rev += bit;
-    }
-
-    // Danielson-Lanczos stages along dimension r; half floats hold the transforms done so far.
-    unsigned long half = stride;
-    while (half < span) {
-      const unsigned long block = half << 1;
-      const unsigned long points = block / stride;
-      const double theta =
-          (static_cast<double>(isign) * two_pi_decimal) / static_cast<double>(points);
-      const double u = std::sin(theta / 2.0);
-      const double alpha = -2.0 * u * u;
-      const double beta = std::sin(theta);
-      double wr = 1.0;
-      double wi = 0.0;
-      for (unsigned long o = 1; o <= half; o += stride) {
-        // Unlike four1, the twiddle is rounded to single here and the butterfly stays single.
-        const float wrs = static_cast<float>(wr);
-        const float wis = static_cast<float>(wi);
-        for (unsigned long p = o; p <= o + stride - 2; p += 2) {
-          for (unsigned long y = p; y <= floats; y += block) {
-            const unsigned long z = y + half;
-            const float tr = wrs * data[z] - wis * data[z + 1];
-            const float ti = wrs * data[z + 1] + wis * data[z];
-            data[z] = data[y] - tr;
-            data[z + 1] = data[y + 1] - ti;
-            data[y] = data[y] + tr;
-            data[y + 1] = data[y + 1] + ti;
-          }
-        }
-        advance_twiddle(wr, wi, alpha, beta);
-      }
-      half = block;
-    }
+    bit_reverse_runs(data, stride, log2_of(n), rest);
+    fourn_stages(data, stride, span, floats, isign);
     done *= n;
   }
 }
