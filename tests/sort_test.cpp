@@ -111,17 +111,20 @@ std::vector<float> positions(std::size_t n) {
   return ::testing::AssertionSuccess();
 }
 
-TEST(Quicksort, MatchesStdSortOnEveryShape) {
-  kwtest::Rng rng(11);
+// Sorts every shape at every size with the given in-place sort and compares with std::sort.
+void expect_sorts_like_std(void (*sort_in_place)(unsigned long, float[]), std::uint64_t seed) {
+  kwtest::Rng rng(seed);
   for (const auto &shape : shapes()) {
     for (std::size_t n : kSizes) {
       const std::vector<float> input = shape.make(n, rng);
       Keys keys(input);
-      sort(n, keys.one_based());
+      sort_in_place(n, keys.one_based());
       EXPECT_EQ(keys.values(), sorted_copy(input)) << label(shape.name, n);
     }
   }
 }
+
+TEST(Quicksort, MatchesStdSortOnEveryShape) { expect_sorts_like_std(sort, 11); }
 
 TEST(Quicksort, Sort2KeepsEveryCompanionWithItsKey) {
   kwtest::Rng rng(12);
@@ -301,17 +304,7 @@ TEST(Quicksort, PinnedOutputBits) {
   }
 }
 
-TEST(Heapsort, MatchesStdSortOnEveryShape) {
-  kwtest::Rng rng(31);
-  for (const auto &shape : shapes()) {
-    for (std::size_t n : kSizes) {
-      const std::vector<float> input = shape.make(n, rng);
-      Keys keys(input);
-      hpsort(n, keys.one_based());
-      EXPECT_EQ(keys.values(), sorted_copy(input)) << label(shape.name, n);
-    }
-  }
-}
+TEST(Heapsort, MatchesStdSortOnEveryShape) { expect_sorts_like_std(hpsort, 31); }
 
 TEST(Heapsort, ZeroAndOneTouchNothing) {
   float *empty = vector(1, 0);
