@@ -5,7 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "stat_internal.h"
+
 namespace {
+
+// Number of throw_on_fatal_error objects alive on this thread.
+thread_local int fatal_error_guards = 0;
 
 // Number of elements in the inclusive range lo..hi, or -1 when the range is inverted by more
 // than one element or its length does not fit in a long.
@@ -35,6 +40,19 @@ T *allocate(long n) {
   return static_cast<T *>(std::malloc(bytes == 0 ? sizeof(T) : bytes));
 }
 
+// Reports a failed request after earlier ones succeeded. Outside a guard the process ends
+// holding them, as it always has; under a guard they are released, latest first, as the
+// exception passes.
+[[noreturn]] void fail_holding(const char *message, void *latest, void *earliest = nullptr) {
+  try {
+    nrerror(message);
+  } catch (...) {
+    std::free(latest);
+    if (earliest) std::free(earliest);
+    throw;
+  }
+}
+
 template <class T>
 T *alloc_vector(long nl, long nh, const char *message) {
   T *v = allocate<T>(range_count(nl, nh));
@@ -52,7 +70,7 @@ T **alloc_matrix(long nrl, long nrh, long ncl, long nch) {
   m -= nrl;
 
   m[nrl] = allocate<T>(count_product(nrow, ncol));
-  if (!m[nrl]) nrerror("allocation failure 2 in matrix()");
+  if (!m[nrl]) fail_holding("allocation failure 2 in matrix()", m + nrl);
   m[nrl] -= ncl;
 
   for (long i = nrl + 1; i <= nrh; i++) m[i] = m[i - 1] + ncol;
@@ -78,11 +96,11 @@ T ***alloc_tensor(long nrl, long nrh, long ncl, long nch, long ndl, long ndh,
   t -= nrl;
 
   t[nrl] = allocate<T *>(nplane);
-  if (!t[nrl]) nrerror(messages[1]);
+  if (!t[nrl]) fail_holding(messages[1], t + nrl);
   t[nrl] -= ncl;
 
   t[nrl][ncl] = allocate<T>(count_product(nplane, ndep));
-  if (!t[nrl][ncl]) nrerror(messages[2]);
+  if (!t[nrl][ncl]) fail_holding(messages[2], t[nrl] + ncl, t + nrl);
   t[nrl][ncl] -= ndl;
 
   // With no rows the blocks hold only the slot for t[nrl][ncl]; there is no first row to fill.
@@ -106,7 +124,23 @@ void release_tensor(T ***t, long nrl, long ncl, long ndl) {
 
 }  // namespace
 
+namespace kelvarinwizard {
+
+numerical_error::numerical_error(const char *message) : std::runtime_error(message) {}
+numerical_error::~numerical_error() = default;
+
+throw_on_fatal_error::throw_on_fatal_error() noexcept { ++fatal_error_guards; }
+throw_on_fatal_error::~throw_on_fatal_error() { --fatal_error_guards; }
+
+}  // namespace kelvarinwizard
+
+void kw_fatal::exit_silently(const char *message) {
+  if (fatal_error_guards > 0) throw kelvarinwizard::numerical_error(message);
+  std::exit(1);
+}
+
 void nrerror(const char error_text[]) {
+  if (fatal_error_guards > 0) throw kelvarinwizard::numerical_error(error_text);
   static const char head[] = "Numerical library run-time error...\n";
   static const char tail[] = "...now exiting to system...\n";
   std::fwrite(head, 1, sizeof head - 1, stderr);

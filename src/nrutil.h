@@ -19,8 +19,13 @@
 // reassigned before release.
 //
 // Thread safety: no shared state; any routine may be called from any thread.
+//
+// Fatal errors end the process by default. A thread that holds a
+// kelvarinwizard::throw_on_fatal_error gets a kelvarinwizard::numerical_error instead (below).
 #ifndef KELVARINWIZARD_NRUTIL_H
 #define KELVARINWIZARD_NRUTIL_H
+
+#include <stdexcept>
 
 #ifndef KELVARINWIZARD_API
 #define KELVARINWIZARD_API __attribute__((visibility("default")))
@@ -28,7 +33,41 @@
 
 // Writes "Numerical library run-time error...", the message and "...now exiting to system..."
 // as three lines to standard error, then ends the process with exit(1). Never returns.
+// Under a throw_on_fatal_error on the calling thread it writes nothing and throws
+// numerical_error(error_text) instead.
 [[noreturn]] KELVARINWIZARD_API void nrerror(const char error_text[]);
+
+namespace kelvarinwizard {
+
+// A fatal numerical condition met under throw_on_fatal_error. what() is the message that the
+// process would otherwise have printed as the second of nrerror's three lines.
+class KELVARINWIZARD_API numerical_error : public std::runtime_error {
+ public:
+  explicit numerical_error(const char *message);
+  ~numerical_error() override;
+};
+
+// While an object of this class lives on a thread, every fatal condition on that thread
+// (nrerror, from the library or from plug-in code, and the size check of rlft3) throws
+// numerical_error instead of ending the process. Guards nest; when the last one on the thread
+// is destroyed, fatal conditions end the process again. Other threads are not affected.
+// Create and destroy a guard on the same thread, as a local variable.
+//
+// When a routine throws, every work array it took from the allocators has been released, and
+// so has the state of a Levenberg-Marquardt fit whose call threw (the next mrqmin call must
+// start a new fit). The caller's arrays hold whatever the routine had written so far: their
+// contents are unspecified. The random generators and the SVD flag stay consistent. An
+// exception thrown by a model or basis callback passes through mrqmin, mrqcof and svdfit in
+// the same way, guard or not.
+class KELVARINWIZARD_API throw_on_fatal_error {
+ public:
+  throw_on_fatal_error() noexcept;
+  ~throw_on_fatal_error();
+  throw_on_fatal_error(const throw_on_fatal_error &) = delete;
+  throw_on_fatal_error &operator=(const throw_on_fatal_error &) = delete;
+};
+
+}  // namespace kelvarinwizard
 
 KELVARINWIZARD_API float *vector(long nl, long nh);
 KELVARINWIZARD_API int *ivector(long nl, long nh);

@@ -5,7 +5,9 @@
 // - Vectors and matrices are addressed from 1 to the count (offset-indexed, see nrutil.h),
 //   except the product kernels and getInverseMatrixUsingSVD, which address from 0.
 // - Arrays belong to the caller; work storage is taken from nrutil.h and released before
-//   return. Fatal conditions end the process through nrerror.
+//   return. Fatal conditions end the process through nrerror, or throw
+//   kelvarinwizard::numerical_error on a thread that holds a throw_on_fatal_error (nrutil.h);
+//   the work storage is then released as the exception passes.
 // - Results are single precision; where a step is carried in double precision and rounded,
 //   the routine's comment in its source says so, because results depend on it to the bit.
 // - Routines keep no state between calls unless their comment says otherwise.
@@ -115,7 +117,9 @@ KELVARINWIZARD_API void fpoly(float x, float p[], int np);
 // finishes, leaving in covar (1..ma x 1..ma) the covariance with zero rows and columns for held
 // parameters, and releases the state. After every call a, *chisq and alpha (1..mfit x 1..mfit,
 // compressed numbering) describe the best point so far. A start while a fit is active releases
-// that fit first; a step or finish with no fit started changes nothing and returns.
+// that fit first; a step or finish with no fit started changes nothing and returns. A call that
+// throws (a fatal error under a guard, or the model's own exception) abandons the fit and
+// releases the state.
 // Thread rule: the state is process-wide; one fit at a time, from one thread.
 KELVARINWIZARD_API void mrqmin(float x[], float y[], float sig[], int ndata, float a[], int ia[], int ma,
                                float **covar, float **alpha, float *chisq,
@@ -323,7 +327,7 @@ KELVARINWIZARD_API void realft(float data[], unsigned long n, int isign);
 // X[q1][q2][nn3/2] goes to speq[q1+1][2*q2+1..2*q2+2] (speq as from matrix(1, nn1, 1, 2*nn2)).
 // isign = -1 takes that layout back to nn1*nn2*nn3/2 times the real data (speq overwritten).
 // Pass nn1 = 1 for 2-D data. A tensor whose element block is not contiguous, or does not match
-// the lengths, ends the process with exit status 1 and no message.
+// the lengths, ends the process with exit status 1 and no message (under a guard it throws).
 KELVARINWIZARD_API void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2,
                               unsigned long nn3, int isign);
 

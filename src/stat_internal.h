@@ -24,4 +24,10 @@ unsigned long quicksort_peak(unsigned long n, float arr[], float brr[], unsigned
                              const char *overflow_message);
 }  // namespace kw_sort_detail
 
+namespace kw_fatal {
+// Ends the process with exit status 1 and no message, for a fatal condition that has always
+// been silent; under kelvarinwizard::throw_on_fatal_error it throws numerical_error(message).
+[[noreturn]] void exit_silently(const char *message);
+}  // namespace kw_fatal
+
 #endif  // KELVARINWIZARD_STAT_INTERNAL_H

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Each public header compiles on its own and in any order, warning-free, and leaves nothing in
-# the includer but the library's own names: the only macros it adds are its include guard and
-# the export macro.
+# the includer but the library's own names: the only macros it adds, beyond those of the
+# standard headers it includes, are its include guard and the export macro.
 set -eu
 compiler=$1
 include_dir=$2
@@ -10,8 +10,9 @@ trap 'rm -rf "$work"' EXIT
 headers="nrutil.h stat.h THZTPluginInterface.h"
 flags="-std=c++17 -Wall -Wextra -Werror -I$include_dir"
 
-printf '' > "$work/empty.cpp"
-"$compiler" $flags -dM -E "$work/empty.cpp" | LC_ALL=C sort > "$work/base.macros"
+# The standard headers that the public headers include (nrutil.h: <stdexcept>).
+printf '#include <stdexcept>\n' > "$work/base.cpp"
+"$compiler" $flags -dM -E "$work/base.cpp" | LC_ALL=C sort > "$work/base.macros"
 
 for h in $headers; do
   printf '#include <kelvarinwizard/%s>\n' "$h" > "$work/one.cpp"

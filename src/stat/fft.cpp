@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "../stat.h"
+#include "../stat_internal.h"
 
 namespace {
 
@@ -497,12 +498,13 @@ void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2, un
     nrerror("rlft3: lengths are not powers of two with len3 at least 2");
 
   // The element block must be one contiguous run of len1*len2*len3 floats. The distance is
-  // taken on addresses, as the two elements need not belong to one block when it fails.
+  // taken on addresses, as the two elements need not belong to one block when it fails. The
+  // process ends without a word, unless a guard asks for an exception with a reason.
   const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(&data[1][1][1]);
   const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(&data[nn1][nn2][nn3]);
   if (last < first || (last - first) % sizeof(float) != 0 ||
       (last - first) / sizeof(float) + 1 != nn1 * nn2 * nn3)
-    std::exit(1);  // deliberately silent
+    kw_fatal::exit_silently("rlft3: data is not one contiguous block of nn1*nn2*nn3 floats");
 
   const float k1 = 0.5f;
   const float k2 = static_cast<float>(-0.5 * static_cast<double>(isign));

@@ -77,6 +77,9 @@ void fit(float x[], float y[], int ndata, float sig[], int mwt, float *a, float 
 // Sums are single precision in index order; casts mark the few steps carried in double.
 
 #include <cmath>
+#include <exception>
+
+#include "work_storage.h"
 
 namespace {
 
@@ -93,21 +96,37 @@ struct MarquardtState {
 };
 MarquardtState lm;
 
+// Also releases what a start that threw part-way had allocated (later arrays still null).
 void release_marquardt_state() {
-  if (!lm.active) return;
-  free_matrix(lm.oneda, 1, lm.mfit, 1, 1);
-  free_vector(lm.da, 1, 0);
-  free_vector(lm.beta, 1, 0);
-  free_vector(lm.atry, 1, 0);
+  if (lm.oneda) free_matrix(lm.oneda, 1, lm.mfit, 1, 1);
+  if (lm.da) free_vector(lm.da, 1, 0);
+  if (lm.beta) free_vector(lm.beta, 1, 0);
+  if (lm.atry) free_vector(lm.atry, 1, 0);
   lm = MarquardtState{};
 }
+
+// A call of mrqmin that throws (a fatal error under throw_on_fatal_error, or the model's own
+// exception) abandons the fit: the state is released as the exception passes, and the next
+// call must start a new fit.
+class AbandonFitOnThrow {
+ public:
+  AbandonFitOnThrow() = default;
+  AbandonFitOnThrow(const AbandonFitOnThrow &) = delete;
+  AbandonFitOnThrow &operator=(const AbandonFitOnThrow &) = delete;
+  ~AbandonFitOnThrow() {
+    if (std::uncaught_exceptions() > in_flight_) release_marquardt_state();
+  }
+
+ private:
+  int in_flight_ = std::uncaught_exceptions();
+};
 
 }  // namespace
 
 void svdfit(float x[], float y[], float sig[], int ndata, float a[], int ma, float **u, float **v, float w[],
             float *chisq, void (*funcs)(float, float[], int)) {
-  float *b = vector(1, ndata);
-  float *afunc = vector(1, ma);
+  const kw_work::Vector<float> b(1, ndata);
+  const kw_work::Vector<float> afunc(1, ma);
   for (int i = 1; i <= ndata; i++) {
     funcs(x[i], afunc, ma);
     const float t = 1.0f / sig[i];
@@ -133,8 +152,6 @@ void svdfit(float x[], float y[], float sig[], int ndata, float a[], int ma, flo
     chi += r * r;
   }
   *chisq = chi;
-  free_vector(afunc, 1, ma);
-  free_vector(b, 1, ndata);
 }
 
 void fpoly(float x, float p[], int np) {
@@ -144,7 +161,7 @@ void fpoly(float x, float p[], int np) {
 
 void mrqcof(float x[], float y[], float sig[], int ndata, float a[], int ia[], int ma, float **alpha, float beta[],
             float *chisq, void (*funcs)(float, float[], float *, float[], int)) {
-  float *dyda = vector(1, ma);
+  const kw_work::Vector<float> dyda(1, ma);
   int mfit = 0;
   for (int j = 1; j <= ma; j++)
     if (ia[j]) mfit++;
@@ -172,7 +189,6 @@ void mrqcof(float x[], float y[], float sig[], int ndata, float a[], int ia[], i
   for (int j = 2; j <= mfit; j++)
     for (int k = 1; k < j; k++) alpha[k][j] = alpha[j][k];
   *chisq = chi;
-  free_vector(dyda, 1, ma);
 }
 
 void covsrt(float **covar, int ma, int ia[], int mfit) {
@@ -197,6 +213,7 @@ void covsrt(float **covar, int ma, int ia[], int mfit) {
 
 void mrqmin(float x[], float y[], float sig[], int ndata, float a[], int ia[], int ma, float **covar, float **alpha,
             float *chisq, void (*funcs)(float, float[], float *, float[], int), float *alamda) {
+  const AbandonFitOnThrow abandon_on_throw;
   if (*alamda < 0.0f) {
     // A start while a fit is active abandons that fit; its state is released, not leaked.
     release_marquardt_state();

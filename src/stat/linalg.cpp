@@ -8,6 +8,7 @@
 
 #include "../stat.h"
 #include "../stat_internal.h"
+#include "work_storage.h"
 
 bool NoConvergenceInSVD = false;
 
@@ -370,7 +371,7 @@ float pythag(float a, float b) {
 
 void svdcmp(float **a, int m, int n, float w[], float **v) {
   NoConvergenceInSVD = false;
-  float *e = vector(1, n);
+  const kw_work::Vector<float> e(1, n);
   float g = 0.0f, scale = 0.0f, s = 0.0f;
   float f, h, co, si, x, y, z;
   int l = 0, nm = 0;
@@ -597,15 +598,14 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
       w[k] = x;
     }
   }
-  free_vector(e, 1, n);
 }
 
 // Gauss-Jordan elimination ----------------------------------------------------------------------
 
 void gaussj(float **a, int n, float **b, int m) {
-  int *pivotcol = ivector(1, n);
-  int *pivotrow = ivector(1, n);
-  int *pivotuses = ivector(1, n);
+  const kw_work::Vector<int> pivotcol(1, n);
+  const kw_work::Vector<int> pivotrow(1, n);
+  const kw_work::Vector<int> pivotuses(1, n);
   for (int j = 1; j <= n; j++) pivotuses[j] = 0;
 
   for (int i = 1; i <= n; i++) {
@@ -668,9 +668,6 @@ void gaussj(float **a, int n, float **b, int m) {
       for (int k = 1; k <= n; k++) swap_values(a[k][pivotrow[l]], a[k][pivotcol[l]]);
     }
   }
-  free_ivector(pivotuses, 1, n);
-  free_ivector(pivotrow, 1, n);
-  free_ivector(pivotcol, 1, n);
 }
 
 // Jacobi eigen-decomposition --------------------------------------------------------------------
@@ -680,8 +677,8 @@ void jacobi(float **a, int n, float d[], float **v, int *nrot) {
     for (int q = 1; q <= n; q++) v[p][q] = 0.0f;
     v[p][p] = 1.0f;
   }
-  float *start = vector(1, n);  // diagonal at the start of the current sweep
-  float *shift = vector(1, n);  // what the current sweep has added to each diagonal element
+  const kw_work::Vector<float> start(1, n);  // diagonal at the start of the current sweep
+  const kw_work::Vector<float> shift(1, n);  // what the current sweep has added to each diagonal element
   for (int p = 1; p <= n; p++) {
     start[p] = d[p] = a[p][p];
     shift[p] = 0.0f;
@@ -700,8 +697,6 @@ void jacobi(float **a, int n, float d[], float **v, int *nrot) {
     if (sm == 0.0f) {
       for (int p = 1; p <= n; p++)
         for (int q = p + 1; q <= n; q++) swap_values(v[p][q], v[q][p]);
-      free_vector(shift, 1, n);
-      free_vector(start, 1, n);
       return;
     }
     const float thresh = sweep < 4 ? (float)(0.2 * (double)sm / (double)(n * n)) : 0.0f;
@@ -779,7 +774,7 @@ void eigsrt(float d[], float **v, int n) {
 // SVD solve, covariance and inverse -----------------------------------------------------------
 
 void svbksb(float **u, float w[], float **v, int m, int n, float b[], float x[]) {
-  float *t = vector(1, n);
+  const kw_work::Vector<float> t(1, n);
   for (int j = 1; j <= n; j++) {
     float s = 0.0f;
     if (w[j] != 0.0f) {
@@ -793,11 +788,10 @@ void svbksb(float **u, float w[], float **v, int m, int n, float b[], float x[])
     for (int k = 1; k <= n; k++) s += v[j][k] * t[k];
     x[j] = s;
   }
-  free_vector(t, 1, n);
 }
 
 void svdvar(float **v, int ma, float w[], float **cvm) {
-  float *t = vector(1, ma);
+  const kw_work::Vector<float> t(1, ma);
   for (int i = 1; i <= ma; i++) {
     t[i] = 0.0f;
     if (w[i] != 0.0f) t[i] = 1.0f / (w[i] * w[i]);
@@ -809,16 +803,15 @@ void svdvar(float **v, int ma, float w[], float **cvm) {
       cvm[i][j] = cvm[j][i] = sum;
     }
   }
-  free_vector(t, 1, ma);
 }
 
 int getInverseMatrixUsingSVD(float **a, float **ainv, int n) {
-  float **U = matrix(1, n, 1, n);
-  float **V = matrix(1, n, 1, n);
-  float *w = vector(1, n);
-  float **P = matrix(0, n - 1, 0, n - 1);
-  float **Q = matrix(0, n - 1, 0, n - 1);
-  float **B = matrix(0, n - 1, 0, n - 1);
+  kw_work::Matrix U(1, n, 1, n);
+  kw_work::Matrix V(1, n, 1, n);
+  kw_work::Vector<float> w(1, n);
+  kw_work::Matrix P(0, n - 1, 0, n - 1);
+  kw_work::Matrix Q(0, n - 1, 0, n - 1);
+  kw_work::Matrix B(0, n - 1, 0, n - 1);
 
   copy_matrix(a, U, n, n, 2);
   svdcmp(U, n, n, w, V);
@@ -847,11 +840,12 @@ int getInverseMatrixUsingSVD(float **a, float **ainv, int n) {
   copy_matrix(B, Q, n, n, 0);
   matrix_matrix_mult(Q, P, ainv, n, n, n);
 
-  free_matrix(P, 0, n - 1, 0, n - 1);
-  free_matrix(Q, 0, n - 1, 0, n - 1);
-  free_matrix(B, 0, n - 1, 0, n - 1);
-  free_matrix(V, 1, n, 1, n);
-  free_matrix(U, 1, n, 1, n);
-  free_vector(w, 1, n);
+  // The products first, then the decomposition, w last.
+  P.release();
+  Q.release();
+  B.release();
+  V.release();
+  U.release();
+  w.release();
   return 1;
 }

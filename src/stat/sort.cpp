@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "../stat_internal.h"
+#include "work_storage.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ template <class Elements>
 unsigned long quicksort(unsigned long n, const Elements &e, unsigned long nstack,
                         const char *overflow_message) {
   const float *arr = e.arr;
-  unsigned long *istack = lvector(1, (long)nstack);
+  const kw_work::Vector<unsigned long> istack(1, (long)nstack);
   unsigned long jstack = 0;
   unsigned long peak = 0;
   unsigned long l = 1;
@@ -127,7 +128,6 @@ unsigned long quicksort(unsigned long n, const Elements &e, unsigned long nstack
       }
     }
   }
-  free_lvector(istack, 1, (long)nstack);
   return peak;
 }
 

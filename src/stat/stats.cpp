@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "../stat.h"
+#include "work_storage.h"
 
 namespace {
 
@@ -199,8 +200,8 @@ void kstwo(float data1[], unsigned long n1, float data2[], unsigned long n2, flo
 
 void spear(float data1[], float data2[], unsigned long n, float *d, float *zd, float *probd, float *rs,
            float *probrs) {
-  float *w1 = vector(1, (long)n);
-  float *w2 = vector(1, (long)n);
+  const kw_work::Vector<float> w1(1, (long)n);
+  const kw_work::Vector<float> w2(1, (long)n);
   for (unsigned long j = 1; j <= n; j++) {
     w1[j] = data1[j];
     w2[j] = data2[j];
@@ -237,8 +238,6 @@ void spear(float data1[], float data2[], unsigned long n, float *d, float *zd, f
     *rs = r;
     *probrs = r_to_p(r, n);
   }
-  free_vector(w2, 1, (long)n);
-  free_vector(w1, 1, (long)n);
 }
 
 float F_to_p(float F, unsigned long df1, unsigned long df2) {
