@@ -63,6 +63,10 @@ def split_name(full):
     return ours, (peer if vs else None), arguments
 
 
+def argument_key(arguments):
+    return [int(a) if a.isdigit() else 0 for a in arguments.split("/")] if arguments else []
+
+
 def ratio_table(rows):
     ours, peers = {}, []
     for row in rows:
@@ -75,9 +79,15 @@ def ratio_table(rows):
     lines = ["| Routine | Arguments | Peer | Ours (ms) | Peer (ms) | Ratio |",
              "|---|---|---|---|---|---|"]
     unmatched = []
+    # Grouped by routine (in the order the benchmarks ran), then by size, each size's peers
+    # together.
+    first = {}
+    for index, (name, _, _, _) in enumerate(peers):
+        first.setdefault(name, index)
+    peers.sort(key=lambda p: (first[p[0]], argument_key(p[1])))
     for name, arguments, peer, time in peers:
         if (name, arguments) not in ours:
-            unmatched.append("BM_%s_vs_%s/%s" % (name, peer, arguments))
+            unmatched.append("BM_%s_vs_%s%s" % (name, peer, "/" + arguments if arguments else ""))
             continue
         mine = ours[(name, arguments)]
         lines.append("| `%s` | %s | %s | %.4g | %.4g | %.2f |"
