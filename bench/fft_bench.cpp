@@ -55,7 +55,7 @@ void BM_four1(benchmark::State &state) {
 BENCHMARK(BM_four1)->Apply(sizes_1d);
 
 #if defined(KW_HAVE_GSL)
-void BM_gsl_radix2(benchmark::State &state) {
+void BM_four1_vs_gsl_radix2(benchmark::State &state) {
   const std::size_t n = static_cast<std::size_t>(state.range(0));
   const std::vector<float> x = inputs(2 * n);
   std::vector<float> work(2 * n);
@@ -67,13 +67,13 @@ void BM_gsl_radix2(benchmark::State &state) {
   }
   set_counters(state, double(n));
 }
-BENCHMARK(BM_gsl_radix2)->Apply(sizes_1d);
+BENCHMARK(BM_four1_vs_gsl_radix2)->Apply(sizes_1d);
 #endif
 
 #if defined(KW_HAVE_FFTW)
 // In place, with four1's sign (FFTW's backward direction is exp(+2*pi*i*m*q/n)).
 template <unsigned Flags>
-void BM_fftw_complex(benchmark::State &state) {
+void BM_four1_vs_fftw(benchmark::State &state) {
   const int n = static_cast<int>(state.range(0));
   const std::vector<float> x = inputs(2 * std::size_t(n));
   fftwf_complex *work = fftwf_alloc_complex(std::size_t(n));
@@ -88,8 +88,8 @@ void BM_fftw_complex(benchmark::State &state) {
   fftwf_free(work);
   set_counters(state, double(n));
 }
-BENCHMARK_TEMPLATE(BM_fftw_complex, FFTW_ESTIMATE)->Apply(sizes_1d);
-BENCHMARK_TEMPLATE(BM_fftw_complex, FFTW_MEASURE)->Apply(sizes_1d);
+BENCHMARK_TEMPLATE(BM_four1_vs_fftw, FFTW_ESTIMATE)->Apply(sizes_1d);
+BENCHMARK_TEMPLATE(BM_four1_vs_fftw, FFTW_MEASURE)->Apply(sizes_1d);
 #endif
 
 // ---------------------------------------------------------------------------------------------
@@ -110,7 +110,7 @@ BENCHMARK(BM_realft)->Apply(sizes_1d);
 
 #if defined(KW_HAVE_FFTW)
 template <unsigned Flags>
-void BM_fftw_r2c(benchmark::State &state) {
+void BM_realft_vs_fftw(benchmark::State &state) {
   const int n = static_cast<int>(state.range(0));
   const std::vector<float> x = inputs(std::size_t(n));
   float *in = fftwf_alloc_real(std::size_t(n));
@@ -126,8 +126,8 @@ void BM_fftw_r2c(benchmark::State &state) {
   fftwf_free(in);
   set_counters(state, double(n));
 }
-BENCHMARK_TEMPLATE(BM_fftw_r2c, FFTW_ESTIMATE)->Apply(sizes_1d);
-BENCHMARK_TEMPLATE(BM_fftw_r2c, FFTW_MEASURE)->Apply(sizes_1d);
+BENCHMARK_TEMPLATE(BM_realft_vs_fftw, FFTW_ESTIMATE)->Apply(sizes_1d);
+BENCHMARK_TEMPLATE(BM_realft_vs_fftw, FFTW_MEASURE)->Apply(sizes_1d);
 #endif
 
 // ---------------------------------------------------------------------------------------------
@@ -149,7 +149,7 @@ BENCHMARK(BM_fourn)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
 
 #if defined(KW_HAVE_FFTW)
 template <unsigned Flags>
-void BM_fftw_complex_3d(benchmark::State &state) {
+void BM_fourn_vs_fftw(benchmark::State &state) {
   const int n = static_cast<int>(state.range(0));
   const std::size_t total = std::size_t(n) * std::size_t(n) * std::size_t(n);
   const std::vector<float> x = inputs(2 * total);
@@ -165,8 +165,8 @@ void BM_fftw_complex_3d(benchmark::State &state) {
   fftwf_free(work);
   set_counters(state, double(total));
 }
-BENCHMARK_TEMPLATE(BM_fftw_complex_3d, FFTW_ESTIMATE)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_fftw_complex_3d, FFTW_MEASURE)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_fourn_vs_fftw, FFTW_ESTIMATE)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_fourn_vs_fftw, FFTW_MEASURE)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
 #endif
 
 // ---------------------------------------------------------------------------------------------
@@ -191,7 +191,7 @@ BENCHMARK(BM_rlft3)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
 
 #if defined(KW_HAVE_FFTW)
 template <unsigned Flags>
-void BM_fftw_r2c_3d(benchmark::State &state) {
+void BM_rlft3_vs_fftw(benchmark::State &state) {
   const int n = static_cast<int>(state.range(0));
   const std::size_t total = std::size_t(n) * std::size_t(n) * std::size_t(n);
   const std::vector<float> x = inputs(total);
@@ -209,8 +209,8 @@ void BM_fftw_r2c_3d(benchmark::State &state) {
   fftwf_free(in);
   set_counters(state, double(total));
 }
-BENCHMARK_TEMPLATE(BM_fftw_r2c_3d, FFTW_ESTIMATE)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_fftw_r2c_3d, FFTW_MEASURE)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_rlft3_vs_fftw, FFTW_ESTIMATE)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_rlft3_vs_fftw, FFTW_MEASURE)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
 #endif
 
 }  // namespace

@@ -58,7 +58,7 @@ void BM_gammln(benchmark::State &state) {
   const auto &v = gamma_args();
   per_item(state, [&](std::size_t i) { return gammln(static_cast<double>(v[i])); });
 }
-void BM_std_lgamma(benchmark::State &state) {
+void BM_gammln_vs_std_lgamma(benchmark::State &state) {
   const auto &v = gamma_args();
   per_item(state, [&](std::size_t i) { return std::lgamma(static_cast<double>(v[i])); });
 }
@@ -66,7 +66,7 @@ void BM_erfcc(benchmark::State &state) {
   const auto &v = erfc_args();
   per_item(state, [&](std::size_t i) { return erfcc(v[i]); });
 }
-void BM_std_erfc(benchmark::State &state) {
+void BM_erfcc_vs_std_erfc(benchmark::State &state) {
   const auto &v = erfc_args();
   per_item(state, [&](std::size_t i) { return std::erfc(v[i]); });
 }
@@ -75,7 +75,7 @@ void BM_betai(benchmark::State &state) {
   per_item(state, [&](std::size_t i) { return betai(v.a[i], v.b[i], v.x[i]); });
 }
 #if defined(KW_HAVE_GSL)
-void BM_gsl_sf_beta_inc(benchmark::State &state) {
+void BM_betai_vs_gsl_sf_beta_inc(benchmark::State &state) {
   const auto &v = beta_args();
   gsl_set_error_handler_off();
   per_item(state, [&](std::size_t i) { return gsl_sf_beta_inc(v.a[i], v.b[i], v.x[i]); });
@@ -85,12 +85,12 @@ void BM_gsl_sf_beta_inc(benchmark::State &state) {
 }  // namespace
 
 BENCHMARK(BM_gammln);
-BENCHMARK(BM_std_lgamma);
+BENCHMARK(BM_gammln_vs_std_lgamma);
 BENCHMARK(BM_erfcc);
-BENCHMARK(BM_std_erfc);
+BENCHMARK(BM_erfcc_vs_std_erfc);
 BENCHMARK(BM_betai);
 #if defined(KW_HAVE_GSL)
-BENCHMARK(BM_gsl_sf_beta_inc);
+BENCHMARK(BM_betai_vs_gsl_sf_beta_inc);
 #endif
 
 BENCHMARK_MAIN();

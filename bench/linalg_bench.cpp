@@ -157,7 +157,7 @@ void BM_jacobi(benchmark::State &state) {
 BENCHMARK(BM_jacobi)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 
 #if KW_HAVE_LAPACKE
-void BM_openblas_sgemm(benchmark::State &state) {
+void BM_matrix_matrix_mult_vs_openblas_sgemm(benchmark::State &state) {
   openblas_set_num_threads(1);
   const int n = (int)state.range(0);
   std::vector<float> a = random_values((std::size_t)n * n, 1), b = random_values((std::size_t)n * n, 2), r(a.size());
@@ -168,9 +168,9 @@ void BM_openblas_sgemm(benchmark::State &state) {
     benchmark::DoNotOptimize(r.data());
   }
 }
-BENCHMARK(BM_openblas_sgemm)->Arg(256)->Arg(512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_matrix_matrix_mult_vs_openblas_sgemm)->Arg(256)->Arg(512)->Unit(benchmark::kMillisecond);
 
-void BM_lapack_sgesvd(benchmark::State &state) {
+void BM_svdcmp_vs_lapack_sgesvd(benchmark::State &state) {
   openblas_set_num_threads(1);
   const int n = (int)state.range(0);
   const std::vector<float> a0 = test_matrix(n, false);
@@ -181,9 +181,9 @@ void BM_lapack_sgesvd(benchmark::State &state) {
     benchmark::DoNotOptimize(s.data());
   }
 }
-BENCHMARK(BM_lapack_sgesvd)->Arg(100)->Arg(256)->Arg(512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_svdcmp_vs_lapack_sgesvd)->Arg(100)->Arg(256)->Arg(512)->Unit(benchmark::kMillisecond);
 
-void BM_lapack_sgesvd_tall(benchmark::State &state) {
+void BM_svdcmp_tall_vs_lapack_sgesvd(benchmark::State &state) {
   openblas_set_num_threads(1);
   const int m = (int)state.range(0), n = (int)state.range(1);
   const std::vector<float> a0 = tall_matrix(m, n);
@@ -194,9 +194,9 @@ void BM_lapack_sgesvd_tall(benchmark::State &state) {
     benchmark::DoNotOptimize(s.data());
   }
 }
-BENCHMARK(BM_lapack_sgesvd_tall)->Args({1000, 100})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_svdcmp_tall_vs_lapack_sgesvd)->Args({1000, 100})->Unit(benchmark::kMillisecond);
 
-void BM_lapack_sgesv_sgetri(benchmark::State &state) {
+void BM_gaussj_vs_lapack_sgesv_sgetri(benchmark::State &state) {
   openblas_set_num_threads(1);
   const int n = (int)state.range(0);
   const std::vector<float> a0 = test_matrix(n, false), b0 = random_values(n, 3);
@@ -210,9 +210,9 @@ void BM_lapack_sgesv_sgetri(benchmark::State &state) {
     benchmark::DoNotOptimize(a.data());
   }
 }
-BENCHMARK(BM_lapack_sgesv_sgetri)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_gaussj_vs_lapack_sgesv_sgetri)->Arg(200)->Unit(benchmark::kMillisecond);
 
-void BM_lapack_ssyev(benchmark::State &state) {
+void BM_jacobi_vs_lapack_ssyev(benchmark::State &state) {
   openblas_set_num_threads(1);
   const int n = (int)state.range(0);
   const std::vector<float> a0 = test_matrix(n, true);
@@ -223,7 +223,7 @@ void BM_lapack_ssyev(benchmark::State &state) {
     benchmark::DoNotOptimize(d.data());
   }
 }
-BENCHMARK(BM_lapack_ssyev)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_jacobi_vs_lapack_ssyev)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 #endif
 
 #if KW_HAVE_GSL
@@ -235,7 +235,7 @@ gsl_matrix *gsl_copy(const std::vector<float> &a, int n) {
   return m;
 }
 
-void BM_gsl_SV_decomp(benchmark::State &state) {
+void BM_svdcmp_vs_gsl_SV_decomp(benchmark::State &state) {
   const int n = (int)state.range(0);
   gsl_matrix *a0 = gsl_copy(test_matrix(n, false), n), *a = gsl_matrix_alloc(n, n), *v = gsl_matrix_alloc(n, n);
   gsl_vector *s = gsl_vector_alloc(n), *work = gsl_vector_alloc(n);
@@ -250,9 +250,9 @@ void BM_gsl_SV_decomp(benchmark::State &state) {
   gsl_matrix_free(a);
   gsl_matrix_free(a0);
 }
-BENCHMARK(BM_gsl_SV_decomp)->Arg(100)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_svdcmp_vs_gsl_SV_decomp)->Arg(100)->Arg(256)->Unit(benchmark::kMillisecond);
 
-void BM_gsl_eigen_jacobi(benchmark::State &state) {
+void BM_jacobi_vs_gsl_eigen_jacobi(benchmark::State &state) {
   const int n = (int)state.range(0);
   gsl_matrix *a0 = gsl_copy(test_matrix(n, true), n), *a = gsl_matrix_alloc(n, n), *v = gsl_matrix_alloc(n, n);
   gsl_vector *d = gsl_vector_alloc(n);
@@ -267,7 +267,7 @@ void BM_gsl_eigen_jacobi(benchmark::State &state) {
   gsl_matrix_free(a);
   gsl_matrix_free(a0);
 }
-BENCHMARK(BM_gsl_eigen_jacobi)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_jacobi_vs_gsl_eigen_jacobi)->Arg(100)->Unit(benchmark::kMillisecond);
 #endif
 
 }  // namespace

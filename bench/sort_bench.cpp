@@ -51,32 +51,32 @@ void BM_sort2(benchmark::State &state) {
   std::vector<float> companion(kCount);
   run(state, [&](float *v) { sort2(kCount, v - 1, companion.data() - 1); });
 }
-void BM_std_sort(benchmark::State &state) {
+void BM_sort_vs_std_sort(benchmark::State &state) {
   run(state, [](float *v) { std::sort(v, v + kCount); });
 }
 void BM_select_median(benchmark::State &state) {
   run(state, [](float *v) { benchmark::DoNotOptimize(select(kCount / 2, kCount, v - 1)); });
 }
-void BM_std_nth_element_median(benchmark::State &state) {
+void BM_select_median_vs_std_nth_element(benchmark::State &state) {
   run(state, [](float *v) { std::nth_element(v, v + kCount / 2 - 1, v + kCount); });
 }
 
 BENCHMARK(BM_sort)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_sort2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_hpsort)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_std_sort)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_sort_vs_std_sort)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_select_median)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_std_nth_element_median)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_select_median_vs_std_nth_element)->Unit(benchmark::kMillisecond);
 
 #if defined(KW_HAVE_GSL)
-void BM_gsl_sort_float(benchmark::State &state) {
+void BM_sort_vs_gsl_sort_float(benchmark::State &state) {
   run(state, [](float *v) { gsl_sort_float(v, 1, kCount); });
 }
-void BM_gsl_stats_float_select_median(benchmark::State &state) {
+void BM_select_median_vs_gsl_stats_float_select(benchmark::State &state) {
   run(state, [](float *v) { benchmark::DoNotOptimize(gsl_stats_float_select(v, 1, kCount, kCount / 2 - 1)); });
 }
-BENCHMARK(BM_gsl_sort_float)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_gsl_stats_float_select_median)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_sort_vs_gsl_sort_float)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_select_median_vs_gsl_stats_float_select)->Unit(benchmark::kMillisecond);
 #endif
 
 // The copy alone, to subtract from every row.

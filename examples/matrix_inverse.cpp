@@ -2,19 +2,34 @@
 // getInverseMatrixUsingSVD on matrices addressed from 0, and shows A times each inverse.
 // A singular matrix then shows what the SVD inverse does where gaussj would stop the process:
 // it returns the pseudo-inverse.
+#include <cmath>
 #include <cstdio>
 
 #include <kelvarinwizard/stat.h>
 
 namespace {
 
-// Prints an n x n matrix whose rows and columns start at index base.
+// Prints an n x n matrix whose rows and columns start at index base, six decimals. An entry
+// that rounds to zero prints as 0.000000 whatever its sign: a "-0.000000" says nothing but
+// that a rounding error happened to be negative.
 void print(const char *title, float **m, int n, int base) {
   std::printf("%s\n", title);
   for (int i = base; i < base + n; i++) {
-    for (int j = base; j < base + n; j++) std::printf(" %10.6f", m[i][j]);
+    for (int j = base; j < base + n; j++)
+      std::printf(" %10.6f", std::fabs(m[i][j]) < 5e-7f ? 0.0f : m[i][j]);
     std::printf("\n");
   }
+}
+
+// The largest |P - I| over the entries of an n x n product P addressed from 0.
+float distance_from_identity(float **p, int n) {
+  float largest = 0.0f;
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < n; j++) {
+      const float e = std::fabs(p[i][j] - (i == j ? 1.0f : 0.0f));
+      if (e > largest) largest = e;
+    }
+  return largest;
 }
 
 }  // namespace
@@ -44,8 +59,10 @@ int main() {
   copy_matrix(inv1, g0, n, n, 3);
   matrix_matrix_mult(a0, g0, prod, n, n, n);
   print("A times the gaussj inverse", prod, n, 0);
+  std::printf("  largest |entry - identity|: %.2g\n", distance_from_identity(prod, n));
   matrix_matrix_mult(a0, inv0, prod, n, n, n);
   print("A times the SVD inverse", prod, n, 0);
+  std::printf("  largest |entry - identity|: %.2g\n", distance_from_identity(prod, n));
 
   // Rank 1: gaussj would report "gaussj: Singular Matrix-2" and end the process; the SVD
   // inverse drops the zero singular values and gives the pseudo-inverse (all entries 1/9).

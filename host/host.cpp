@@ -62,16 +62,12 @@ std::string quoted(const std::string &text) {
 DialogAnswer TerminalAnswers::answer(const std::string &title, const std::string &,
                                      const std::string &filter) {
   out_ << "Open file: " << title << "\n"
-       << "  file types: " << filter << "\n"
-       << "  path (empty line cancels)> " << std::flush;
+       << "  file types: " << filter << "\n";
   std::string line;
-  if (!std::getline(in_, line)) {
-    out_ << "\n";
-    return {};
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (echo_) out_ << line << "\n";
-  if (line.empty()) return {};
+  const LineSource::Result read = lines_.read("  path (empty line cancels)> ", line);
+  if (read == LineSource::TooLong)
+    out_ << "  (a path longer than " << max_line_bytes << " bytes: cancelled)\n";
+  if (read != LineSource::Line || line.empty()) return {};
   return {1, line};
 }
 
@@ -123,12 +119,19 @@ void Host::record(const std::string &line) {
 }
 
 std::string Host::copy_out(const std::string &value, char *buffer, std::size_t size) const {
-  if (buffer == nullptr) return "";
+  if (buffer == nullptr) return "(no buffer)";
   const std::size_t room = fill_to_brim ? size : size - 1;
   const std::size_t n = value.size() < room ? value.size() : room;
   std::memcpy(buffer, value.data(), n);
   if (n < size) buffer[n] = '\0';
-  return std::string(buffer, n);
+  std::string received = quoted(std::string(buffer, n));
+  const std::string unterminated = n == size ? ", unterminated" : "";
+  if (n < value.size())
+    received += " (cut from " + std::to_string(value.size()) + " bytes to " + std::to_string(n) +
+                unterminated + ")";
+  else if (n == size)
+    received += " (fills all " + std::to_string(size) + " bytes, unterminated)";
+  return received;
 }
 
 void Host::get_version(int *major, int *minor, int *sub) {
@@ -159,7 +162,7 @@ void Host::get_string_parameter(const char *name, char *value) {
   std::string stored;
   if (const Parameter *p = find(key))
     stored = p->kind == Parameter::Text ? p->text : std::to_string(p->integer);
-  record("get " + quoted(key) + " -> " + quoted(copy_out(stored, value, parameter_buffer_size)));
+  record("get " + quoted(key) + " -> " + copy_out(stored, value, parameter_buffer_size));
 }
 
 void Host::set_string_parameter(const char *name, const char *value) {
@@ -181,7 +184,7 @@ int Host::get_open_file_name(const char *title, const char *initial, const char 
   const DialogAnswer a = dialogs != nullptr ? dialogs->answer(t, i, f) : DialogAnswer{};
   const std::string received = copy_out(a.path, path, path_buffer_size);
   record("dialog " + quoted(t) + " " + quoted(i) + " " + quoted(f) + " -> " +
-         std::to_string(a.result) + " " + quoted(received));
+         std::to_string(a.result) + " " + received);
   return a.result;
 }
 

@@ -10,6 +10,7 @@
 // ztGetOpenFileName into 256 bytes, terminator included. Longer values are cut to 99 or 255
 // bytes and terminated; with fill_to_brim the host instead writes up to the whole buffer and
 // omits the terminator when the value fills it (a host a plug-in must defend itself against).
+// The record marks every value that was cut or left unterminated.
 //
 // Thread rule: single-threaded, like the host it imitates.
 #ifndef KELVARIN_HOST_HOST_H
@@ -21,6 +22,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "lines.h"
 
 namespace kwhost {
 
@@ -51,20 +54,17 @@ class DialogSource {
                               const std::string &filter) = 0;
 };
 
-// Answers typed at a terminal: shows the title and filter, reads one line; a non-empty line is
-// the chosen path, an empty line or the end of input cancels. With echo, the typed line is
-// repeated on the output (for transcripts when the input is not a terminal).
+// Answers typed in: shows the title and filter, reads one line; a non-empty line is the chosen
+// path, an empty line or the end of input cancels, and so does a line too long to be a path.
 class TerminalAnswers : public DialogSource {
  public:
-  TerminalAnswers(std::istream &in, std::ostream &out, bool echo)
-      : in_(in), out_(out), echo_(echo) {}
+  TerminalAnswers(LineSource &lines, std::ostream &out) : lines_(lines), out_(out) {}
   DialogAnswer answer(const std::string &title, const std::string &initial,
                       const std::string &filter) override;
 
  private:
-  std::istream &in_;
+  LineSource &lines_;
   std::ostream &out_;
-  bool echo_;
 };
 
 // Answers given in advance, used in order; when none is left, the fallback answers, or, without
@@ -131,7 +131,8 @@ class Host {
  private:
   void record(const std::string &line);
   // Copies value into a plug-in buffer of size bytes under the buffer contract above; returns
-  // the bytes as the plug-in received them (for the record).
+  // the bytes as the plug-in received them, quoted for the record, and marked when the value
+  // was cut or left unterminated.
   std::string copy_out(const std::string &value, char *buffer, std::size_t size) const;
 
   std::vector<std::string> calls_, log_, message_boxes_;

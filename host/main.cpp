@@ -5,6 +5,7 @@
 // executable. kelvarin-host-modules exports none; it loads each from a small module with
 // global scope, except those left out with --without, so that a plug-in's lookup in the
 // running process truly finds only the rest. kelvarin-host hands a --without run over to it.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -39,11 +40,15 @@ const char *usage =
     "                          is that long (default: cut to fit, terminated)\n"
     "  --show-binding          after initPlugin, report what the plug-in's 184 entry-point\n"
     "                          variables point at\n"
-    "  --ask                   answer dialogs at the terminal once a scenario file's answers\n"
-    "                          run out (default: such dialogs are cancelled)\n"
-    "  --help                  show this text\n"
+    "  --ask                   a dialog with no answer left asks for a path on standard input,\n"
+    "                          also when that is not a terminal (default: only a terminal is\n"
+    "                          asked; otherwise such a dialog is cancelled)\n"
+    "  -h, --help              show this text\n"
+    "  --version               show the version of this host simulator\n"
+    "Steps are at most 65536 bytes long. At a terminal the prompt has basic line editing:\n"
+    "arrows, Home/End, Backspace/Delete, Ctrl-U/Ctrl-K, and Up/Down for earlier lines.\n"
     "Exit status: 0 done, 1 the plug-in refused to initialise, 2 usage, loading or scenario\n"
-    "error.\n";
+    "error (also an error in a step typed in, once the run ends).\n";
 
 struct Options {
   kwhost::Version version;
@@ -78,8 +83,11 @@ int parse(int argc, char **argv, Options &o) {
       return true;
     };
     std::string v;
-    if (a == "--help") {
+    if (a == "--help" || a == "-h") {
       std::cout << usage << "\n" << kwhost::scenario_format();
+      return 0;
+    } else if (a == "--version") {
+      std::cout << "kelvarin-host " KW_HOST_VERSION "\n";
       return 0;
     } else if (a == "--host-version") {
       if (!value(v) || !kwhost::parse_version(v, o.version))
@@ -142,27 +150,35 @@ int main(int argc, char **argv) {
   const bool interactive = o.scenario == "-";
   std::ifstream file;
   if (!interactive) {
-    file.open(o.scenario);
+    struct stat status;
+    if (stat(o.scenario.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+      return fail("cannot read scenario " + o.scenario + ": it is a directory");
+    file.open(o.scenario, std::ios::binary);
     if (!file) return fail("cannot read scenario " + o.scenario);
   }
-  std::istream &steps = interactive ? std::cin : file;
-  const bool echo_typed = !isatty(STDIN_FILENO);
+  // Dialogs ask a person: a terminal, or standard input whatever it is with --ask. Steps piped
+  // in are never taken for a path.
+  const bool terminal_input = isatty(STDIN_FILENO) != 0;
+  kwhost::TerminalLines typed(STDIN_FILENO, std::cout);
+  kwhost::StreamLines piped(std::cin, std::cout, true);
+  kwhost::LineSource &input = terminal_input ? static_cast<kwhost::LineSource &>(typed) : piped;
+  kwhost::StreamLines scenario_file(file, std::cout, false);
+  kwhost::LineSource &steps = interactive ? input : scenario_file;
+  const std::string steps_name = interactive ? "standard input" : o.scenario;
+  const bool ask = o.ask || (interactive && terminal_input);
 
   kwhost::Host host;
   host.version = o.version;
   host.fill_to_brim = o.brim;
   host.trace = &std::cout;
-  kwhost::TerminalAnswers terminal(std::cin, std::cout, echo_typed);
-  kwhost::QueuedAnswers answers(interactive || o.ask ? &terminal : nullptr);
+  kwhost::TerminalAnswers terminal(input, std::cout);
+  kwhost::QueuedAnswers answers(ask ? &terminal : nullptr);
   host.dialogs = &answers;
   host.activate();
 
   std::cout << "kelvarin-host: host version " << o.version.major << "." << o.version.minor << "."
             << o.version.sub;
-  if (!o.without.empty()) {
-    std::cout << ", without";
-    for (const std::string &name : o.without) std::cout << " " << name;
-  }
+  if (!o.without.empty()) std::cout << ", without " << kwhost::joined(o.without);
   std::cout << "\n";
 
   kwhost::PluginLibrary plugin;
@@ -177,33 +193,39 @@ int main(int argc, char **argv) {
   if (object == nullptr) return fail("createPlugin returned null");
   std::cout << "initPlugin\n";
   const bool ready = object->initPlugin();
-  std::cout << "initPlugin returned " << (ready ? "true" : "false") << "\n";
+  std::cout << "initPlugin returned " << (ready ? "true" : "false");
+  if (!ready && !o.without.empty())
+    std::cout << " (this host lacks " << kwhost::joined(o.without) << ")";
+  std::cout << "\n";
   if (o.show_binding) kwhost::print_binding(kwhost::inspect_binding(plugin.handle), std::cout);
 
   int status = ready ? 0 : 1;
   if (ready) {
     kwhost::Scenario scenario(host, answers, std::cout, !interactive);
+    scenario.set_withheld(o.without);
     if (interactive)
-      std::cout << "Type scenario steps (help shows the format; quit or end of input stops).\n";
+      std::cout << (terminal_input ? "Type scenario steps" : "Scenario steps from standard input")
+                << " (help shows the format; quit or end of input stops); a dialog with no"
+                << " answer left " << (ask ? "asks for a path" : "is cancelled") << ".\n";
     std::string line;
-    for (int number = 1;; number++) {
-      if (interactive) std::cout << "kelvarin> " << std::flush;
-      if (!std::getline(steps, line)) {
-        if (interactive) std::cout << "\n";
+    for (;;) {
+      const kwhost::LineSource::Result read = steps.read(interactive ? "kelvarin> " : "", line);
+      if (read == kwhost::LineSource::End) break;
+      const std::string where = steps_name + ":" + std::to_string(steps.line_number()) + ": ";
+      if (read == kwhost::LineSource::TooLong) {
+        std::cerr << "kelvarin-host: " << where << "a step longer than "
+                  << kwhost::max_line_bytes << " bytes\n";
+        status = 2;
         break;
       }
-      if (interactive && echo_typed) std::cout << line << "\n";
       std::string error;
       const kwhost::Scenario::Step step = scenario.run_line(line, *object, error);
       if (step == kwhost::Scenario::Quit) break;
       if (step == kwhost::Scenario::Failed) {
-        const std::string where =
-            interactive ? "" : o.scenario + ":" + std::to_string(number) + ": ";
         std::cerr << "kelvarin-host: " << where << error << "\n";
-        if (!interactive) {
-          status = 2;
-          break;
-        }
+        status = 2;
+        // Steps typed in go on after a mistake; a scenario file stops at its first.
+        if (!interactive) break;
       }
     }
   }

@@ -3,9 +3,11 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
@@ -68,6 +70,16 @@ bool parse_result(const std::string &text, int &out) {
   return true;
 }
 
+bool has_elf_header(const std::string &file) {
+  std::FILE *f = std::fopen(file.c_str(), "rb");
+  if (f == nullptr) return true;  // the loader gives the reason
+  char magic[4] = {};
+  const bool elf = std::fread(magic, 1, sizeof magic, f) == sizeof magic &&
+                   std::memcmp(magic, "\x7f" "ELF", sizeof magic) == 0;
+  std::fclose(f);
+  return elf;
+}
+
 // Splits "word rest": the rest is everything after the first blank, byte for byte.
 void split(const std::string &line, std::string &word, std::string &rest) {
   const std::size_t blank = line.find(' ');
@@ -78,10 +90,26 @@ void split(const std::string &line, std::string &word, std::string &rest) {
 }  // namespace
 
 bool PluginLibrary::load(const std::string &path, bool global_scope, std::string &error) {
-  handle = dlopen(path.c_str(), RTLD_LAZY | (global_scope ? RTLD_GLOBAL : RTLD_LOCAL));
+  // A name without a slash would send the loader searching its library path; the user named a
+  // file, so load that file.
+  const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+  struct stat status;
+  if (stat(file.c_str(), &status) != 0) {
+    error = "cannot load " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (S_ISDIR(status.st_mode)) {
+    error = "cannot load " + path + ": it is a directory";
+    return false;
+  }
+  if (!has_elf_header(file)) {
+    error = "cannot load " + path + ": it is not a shared library";
+    return false;
+  }
+  handle = dlopen(file.c_str(), RTLD_LAZY | (global_scope ? RTLD_GLOBAL : RTLD_LOCAL));
   if (handle == nullptr) {
     const char *why = dlerror();
-    error = why != nullptr ? why : "cannot open " + path;
+    error = "cannot load " + path + ": " + (why != nullptr ? why : "the loader refused it");
     return false;
   }
   find_export(handle, "getPluginName", get_plugin_name);
@@ -181,8 +209,9 @@ const char *scenario_format() {
          "  show NAME        print the parameter NAME as the dialog script would read it\n"
          "  help             print this format\n"
          "  quit             stop (so does the end of the scenario)\n"
-         "Answers are used in order. A dialog with no answer left is cancelled, or, with --ask\n"
-         "or when the scenario is typed at the terminal, asks for a path (empty line cancels).\n"
+         "Leading blanks are ignored. Answers are used in order. A dialog with no answer left\n"
+         "asks for a path when steps are typed at a terminal, or with --ask (an empty line\n"
+         "cancels); otherwise it is cancelled.\n"
          "Commands the plug-in knows (exact, case-sensitive; any other does nothing):\n"
          "  GetFileName        a source file, filtered by \"FileType\"; the path goes to \"Filename\"\n"
          "  GetTargetFileName  the alignment target (*.fmr); the path goes to \"TargetFilename\"\n"
@@ -198,9 +227,17 @@ const char *scenario_format() {
          "  show ErrorMsg\n";
 }
 
+std::string joined(const std::set<std::string> &names) {
+  std::string out;
+  for (const std::string &name : names) out += (out.empty() ? "" : " ") + name;
+  return out;
+}
+
 Scenario::Step Scenario::run_line(std::string line, THZTPluginInterface &plugin,
                                   std::string &error) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
+  // Indentation is not part of a step; blanks after the keyword are kept.
+  line.erase(0, line.find_first_not_of(" \t"));
   if (line.empty() || line[0] == '#') return Next;
   std::string word, rest;
   split(line, word, rest);
@@ -226,6 +263,10 @@ Scenario::Step Scenario::run_line(std::string line, THZTPluginInterface &plugin,
       host_.set_integer(name, n);
     }
   } else if (word == "choose") {
+    if (rest.empty()) {
+      error = "choose needs a path (cancel stands for no file)";
+      return Failed;
+    }
     answers_.push({1, rest});
   } else if (word == "cancel") {
     answers_.push({0, ""});
@@ -240,9 +281,19 @@ Scenario::Step Scenario::run_line(std::string line, THZTPluginInterface &plugin,
     answers_.push({result, path});
   } else if (word == "command") {
     host_.set_text("Command", rest);
+    const std::size_t calls_before = host_.calls().size();
     const bool result = plugin.execute();
-    out_ << "execute returned " << (result ? "true" : "false") << "\n";
+    out_ << "execute returned " << (result ? "true" : "false");
+    if (host_.calls().size() == calls_before) {
+      out_ << " without calling the host: nothing was read, shown or written";
+      if (!withheld_.empty()) out_ << " (this host lacks " << joined(withheld_) << ")";
+    }
+    out_ << "\n";
   } else if (word == "show") {
+    if (rest.empty()) {
+      error = "show needs a parameter name";
+      return Failed;
+    }
     const Parameter *p = host_.find(rest);
     out_ << "  " << quoted(rest) << " is ";
     if (p == nullptr)

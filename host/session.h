@@ -61,13 +61,19 @@ class Scenario {
   Scenario(Host &host, QueuedAnswers &answers, std::ostream &out, bool echo_lines)
       : host_(host), answers_(answers), out_(out), echo_lines_(echo_lines) {}
   Step run_line(std::string line, THZTPluginInterface &plugin, std::string &error);
+  // The host functions this host was started without, named when execute calls none at all.
+  void set_withheld(const std::set<std::string> &names) { withheld_ = names; }
 
  private:
   Host &host_;
   QueuedAnswers &answers_;
   std::ostream &out_;
   bool echo_lines_;
+  std::set<std::string> withheld_;
 };
+
+// "name1 name2" for a set of names, in their order.
+std::string joined(const std::set<std::string> &names);
 
 }  // namespace kwhost
 

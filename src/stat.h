@@ -99,15 +99,22 @@ KELVARINWIZARD_API void fit(float x[], float y[], int ndata, float sig[], int mw
 // Model fitting: linear least squares by SVD, Levenberg-Marquardt.
 // ---------------------------------------------------------------------------------------------
 
-// Fits coef (1..nbasis) so that sum_j coef[j] * basis_j(x) matches y with standard deviations
-// sigma (x, y, sigma: 1..npoints), by the SVD of the weighted design matrix. u (1..npoints x
-// 1..nbasis) is work space and receives U, v (1..nbasis x 1..nbasis) receives V and w (1..nbasis)
-// the singular values, those below 1e-5 of the largest set to 0 (ready for svdvar); *chisq
-// receives chi-square. basis(x, values, nbasis) fills values[1..nbasis]; it is called twice per
-// point, in point order. Allocates and frees two work vectors. Writes the svdcmp flag.
+// Fits a[1..ma] so that sum_j a[j] * funcs_j(x) matches y with standard deviations sig (x, y,
+// sig: 1..ndata), by the SVD of the weighted design matrix. u (1..ndata x 1..ma) is work space
+// and receives U, v (1..ma x 1..ma) receives V and w (1..ma) the singular values, in the
+// decomposition's order (not sorted), those below 1e-5 of the largest set to 0 (ready for
+// svdvar); *chisq receives chi-square, with ndata - ma degrees of freedom. funcs(x, p, ma) fills
+// p[1..ma] with the basis functions at x; it is called twice per point, in point order.
+// Allocates and frees two work vectors. Writes the svdcmp flag.
+// Accuracy: the fit runs in single precision and the cut-off is relative to the largest
+// singular value, so basis columns must be of comparable size. Columns spanning many decades
+// (raw powers of an x far from [-1, 1]) lose every correct digit, or lose directions to the
+// cut-off. Centre and scale x to about [-1, 1] before taking powers, or scale each function in
+// funcs by a power of two (exact) and multiply its fitted coefficient by the same power.
 KELVARINWIZARD_API void svdfit(float x[], float y[], float sig[], int ndata, float a[], int ma, float **u, float **v,
                                float w[], float *chisq, void (*funcs)(float, float[], int));
 // Polynomial basis for svdfit: p[j] = x^(j-1) for j = 1..np; p[1] = 1 is written even for np < 1.
+// Raw powers: pass a centred and scaled x (see svdfit) unless x stays near [-1, 1].
 KELVARINWIZARD_API void fpoly(float x, float p[], int np);
 
 // One Levenberg-Marquardt step per call, on parameters a (1..ma) of which those with a non-zero
@@ -120,6 +127,16 @@ KELVARINWIZARD_API void fpoly(float x, float p[], int np);
 // that fit first; a step or finish with no fit started changes nothing and returns. A call that
 // throws (a fatal error under a guard, or the model's own exception) abandons the fit and
 // releases the state.
+// The model: funcs(x, a, &yfit, dyda, ma) stores the model value at x in yfit and its partial
+// derivatives with respect to a[1..ma] in dyda[1..ma] (only those of fitted parameters are
+// read); fgauss is one.
+// When to stop: the protocol has no stopping rule. Stop after an accepted step (chi-square
+// lower) when chi-square fell by less than a small amount, such as 1e-3 of its value or 0.01
+// absolute, twice in a row; a rejected step (*alamda raised) is no reason to stop. Cap the
+// number of calls, and treat a growing *alamda (above 1e10, say) as no further progress.
+// Covariance: finish with *alamda = 0; covar[j][j] is then the variance of a[j], so its
+// standard error is sqrt(covar[j][j]). When sig holds no true standard deviations (all 1, say),
+// multiply covar by chisq / (ndata - mfit) first.
 // Thread rule: the state is process-wide; one fit at a time, from one thread.
 KELVARINWIZARD_API void mrqmin(float x[], float y[], float sig[], int ndata, float a[], int ia[], int ma,
                                float **covar, float **alpha, float *chisq,
@@ -134,7 +151,7 @@ KELVARINWIZARD_API void mrqcof(float x[], float y[], float sig[], int ndata, flo
 KELVARINWIZARD_API void covsrt(float **covar, int ma, int ia[], int mfit);
 // Sum of Gaussians a[i] * exp(-((x - a[i+1]) / a[i+2])^2) over complete groups of three
 // parameters from 1; *y the value, dyda (1..na) the derivatives, 0 for a trailing incomplete
-// group, whose parameters are not read. Model callback for mrqmin.
+// group, whose parameters are not read. A model callback for mrqmin (see there).
 KELVARINWIZARD_API void fgauss(float x, float a[], float *y, float dyda[], int na);
 
 // (end of model fitting)
@@ -192,13 +209,17 @@ KELVARINWIZARD_API void avevar(float data[], unsigned long n, float *ave, float 
 KELVARINWIZARD_API void ttest(float data1[], unsigned long n1, float data2[], unsigned long n2,
                               float *t, float *prob);
 
-// As ttest, with unequal variances (t = 0 when both variances are 0). Writes only *t.
+// As ttest, with unequal variances (t = 0 when both variances are 0). Writes only *t; no
+// degrees of freedom are computed. The caller's two-sided p, with s_i = var_i / n_i (avevar):
+//   df = (s1 + s2)^2 / (s1^2 / (n1 - 1) + s2^2 / (n2 - 1));  p = betai(0.5 * df, 0.5, df / (df + t * t))
 KELVARINWIZARD_API void tutest(float data1[], unsigned long n1, float data2[], unsigned long n2,
                                float *t, float *prob);
 
 // Two-sample Kolmogorov-Smirnov statistic of data1[1..n1] and data2[1..n2] (each n >= 1):
 // sorts both arrays ascending in place and writes the largest distance between the empirical
-// distribution functions to *d (NaN when either sample holds a NaN). prob is not written.
+// distribution functions to *d (NaN when either sample holds a NaN). prob is not written and
+// probks is not called. The caller's p (the usual asymptotic approximation):
+//   en = sqrt(n1 * n2 / (n1 + n2));  p = probks((en + 0.12 + 0.11 / en) * d)
 KELVARINWIZARD_API void kstwo(float data1[], unsigned long n1, float data2[], unsigned long n2,
                               float *d, float *prob);
 

@@ -90,7 +90,8 @@ TEST(HostScenario, Steps) {
   kwhost::Scenario scenario(host, answers, out, true);
   CountingPlugin plugin;
   std::string error;
-  const char *good[] = {"# comment", "", "filetype A b (*.c)", "set Name  two blanks",
+  const char *good[] = {"# comment", "", "  \t# indented comment", "  \t", "filetype A b (*.c)",
+                        "  set Name  two blanks",
                         "setint Count -12", "choose /x y", "cancel", "reply -3 /z",
                         "command GetFileName", "command", "show Name", "show Count", "show None",
                         "quit"};
@@ -113,10 +114,13 @@ TEST(HostScenario, Steps) {
   EXPECT_EQ(c.result, -3);
   EXPECT_EQ(c.path, "/z");
   EXPECT_EQ(d.result, 0) << "no answer left: cancelled";
+  // This plug-in never calls the host, and the transcript says so.
+  const std::string nothing =
+      "execute returned true without calling the host: nothing was read, shown or written\n";
   EXPECT_EQ(out.str(),
             "> filetype A b (*.c)\n> set Name  two blanks\n> setint Count -12\n> choose /x y\n"
-            "> cancel\n> reply -3 /z\n> command GetFileName\nexecute returned true\n"
-            "> command\nexecute returned true\n> show Name\n  \"Name\" is \" two blanks\"\n"
+            "> cancel\n> reply -3 /z\n> command GetFileName\n" + nothing + "> command\n" +
+                nothing + "> show Name\n  \"Name\" is \" two blanks\"\n"
             "> show Count\n  \"Count\" is -12\n> show None\n  \"None\" is not set\n");
 
   struct Bad {
@@ -126,12 +130,115 @@ TEST(HostScenario, Steps) {
              {"reply x /p", "reply needs an integer result, not \"x\""},
              {"reply 99999999999 /p", "reply needs an integer result, not \"99999999999\""},
              {"setint N 1.5", "setint needs an integer, not \"1.5\""},
-             {"set", "set needs a parameter name"}};
+             {"set", "set needs a parameter name"},
+             {"choose", "choose needs a path (cancel stands for no file)"},
+             {"choose ", "choose needs a path (cancel stands for no file)"},
+             {"show", "show needs a parameter name"},
+             {"  bogus x", "unknown keyword \"bogus\""}};
   for (const Bad &b : bad) {
     error.clear();
     EXPECT_EQ(scenario.run_line(b.line, plugin, error), kwhost::Scenario::Failed) << b.line;
     EXPECT_EQ(error, b.error);
   }
+}
+
+TEST(HostLines, BoundedStreamLines) {
+  const std::string longest(kwhost::max_line_bytes, 'a');
+  struct Case {
+    const char *what;
+    std::string input;
+    std::vector<std::string> lines;  // then End, or TooLong when too_long
+    bool too_long;
+  } cases[] = {
+      {"plain and CRLF", "one\ntwo\r\n\nlast", {"one", "two", "", "last"}, false},
+      {"empty input", "", {}, false},
+      {"longest step", longest + "\nnext\n", {longest, "next"}, false},
+      {"one byte more", "ok\n" + longest + "b\nnever read\n", {"ok"}, true},
+      {"no line ends", std::string(3 * kwhost::max_line_bytes, '\0'), {}, true},
+  };
+  for (const Case &c : cases) {
+    std::istringstream in(c.input);
+    std::ostringstream out;
+    kwhost::StreamLines lines(in, out, false);
+    std::string line;
+    for (const std::string &want : c.lines) {
+      ASSERT_EQ(lines.read("", line), kwhost::LineSource::Line) << c.what;
+      EXPECT_EQ(line, want) << c.what;
+    }
+    const kwhost::LineSource::Result last =
+        c.too_long ? kwhost::LineSource::TooLong : kwhost::LineSource::End;
+    EXPECT_EQ(lines.read("", line), last) << c.what;
+    EXPECT_EQ(lines.read("", line), last) << c.what << ": stays spent";
+    EXPECT_EQ(lines.line_number(), c.lines.size() + (c.too_long ? 1 : 0)) << c.what;
+    EXPECT_EQ(out.str(), "") << c.what;
+  }
+}
+
+// Key presses as a terminal sends them, and the line they leave.
+TEST(HostLines, EditingKeys) {
+  const std::string left = "\x1b[D", right = "\x1b[C", home = "\x1b[H", end = "\x1bOF",
+                    del = "\x1b[3~", up = "\x1b[A", down = "\x1b[B", backspace = "\x7f";
+  struct Case {
+    const char *what;
+    std::string keys;
+    std::string line;
+    std::size_t cursor;
+  } cases[] = {
+      {"typed", "abc", "abc", 3},
+      {"arrows move, never insert", "abd" + left + "c" + right + right + "e", "abcde", 5},
+      {"insert at home, append at end", "bc" + home + "a" + end + "d", "abcd", 4},
+      {"vt220 home and end", "bc\x1b[1~a\x1b[4~d", "abcd", 4},
+      {"backspace and delete", "abcd" + left + left + backspace + del, "ad", 1},
+      {"nothing left of the start", left + left + backspace + "x", "x", 1},
+      {"control keys", "bc\x01" "a\x05" "d\x02\x02\x0b", "ab", 2},
+      {"cut before the cursor", "abcd" + left + "\x15", "d", 0},
+      {"unknown sequences and controls ignored", "a\x1b[15~\x1b[1;5C\x07\tb", "ab", 2},
+      {"bytes above 0x7f kept", "\xc3\xa9", "\xc3\xa9", 2},
+  };
+  for (const Case &c : cases) {
+    kwhost::LineEditor editor;
+    editor.start("> ");
+    std::string terminal;
+    for (unsigned char byte : c.keys)
+      ASSERT_EQ(editor.feed(byte, terminal), kwhost::LineEditor::Editing) << c.what;
+    EXPECT_EQ(editor.line(), c.line) << c.what;
+    EXPECT_EQ(editor.cursor(), c.cursor) << c.what;
+    EXPECT_EQ(editor.feed('\r', terminal), kwhost::LineEditor::Entered) << c.what;
+  }
+
+  // History: Up recalls earlier lines, Down returns to what was being typed.
+  kwhost::LineEditor editor;
+  std::string terminal;
+  for (const char *line : {"first", "second"}) {
+    editor.start("> ");
+    for (const char *k = line; *k != '\0'; k++) editor.feed(static_cast<unsigned char>(*k), terminal);
+    editor.feed('\n', terminal);
+  }
+  editor.start("> ");
+  auto keys = [&](const std::string &bytes) {
+    for (unsigned char byte : bytes) editor.feed(byte, terminal);
+    return editor.line();
+  };
+  EXPECT_EQ(keys("thi"), "thi");
+  EXPECT_EQ(keys(up), "second");
+  EXPECT_EQ(keys(up), "first");
+  EXPECT_EQ(keys(up), "first");
+  EXPECT_EQ(keys(down + down), "thi");
+  EXPECT_EQ(keys(down), "thi");
+  EXPECT_EQ(keys("\x10x"), "secondx");
+
+  // Ctrl-D ends the input on an empty line, deletes under the cursor otherwise.
+  editor.start("> ");
+  EXPECT_EQ(keys("ab" + left + "\x04"), "a");
+  terminal.clear();
+  editor.start("> ");
+  EXPECT_EQ(editor.feed(0x04, terminal), kwhost::LineEditor::EndOfInput);
+
+  // The screen: the whole line redrawn after the prompt, the cursor moved back into place.
+  editor.start("p> ");
+  terminal.clear();
+  keys("ab" + left);
+  EXPECT_EQ(terminal, "\rp> a\x1b[K\rp> ab\x1b[K\rp> ab\x1b[K\x1b[1D");
 }
 
 }  // namespace

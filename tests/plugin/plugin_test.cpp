@@ -330,11 +330,13 @@ TEST_F(PluginTest, BrimFullValuesAreCutAtTheLastByte) {
   const Calls calls = run(*p, "GetFileName");
   ASSERT_EQ(calls.size(), 5u);
   // The host wrote 100 and 256 bytes without a terminator ...
-  EXPECT_EQ(calls[1], "get \"FileType\" -> " + kwhost::quoted(filter.substr(0, 100)));
+  EXPECT_EQ(calls[1], "get \"FileType\" -> " + kwhost::quoted(filter.substr(0, 100)) +
+                          " (cut from 150 bytes to 100, unterminated)");
   // ... and the plug-in passed on 99 and 255 of them.
   EXPECT_EQ(calls[2], "dialog \"Please select the source file\" \"\" " +
                           kwhost::quoted(filter.substr(0, 99)) + " -> 1 " +
-                          kwhost::quoted(path.substr(0, 256)));
+                          kwhost::quoted(path.substr(0, 256)) +
+                          " (cut from 406 bytes to 256, unterminated)");
   EXPECT_EQ(host.find("Filename")->text, path.substr(0, 255));
 
   // A command filling its buffer is cut too, and then matches nothing.
@@ -347,7 +349,8 @@ TEST_F(PluginTest, TerminalAnswersFromPipedInput) {
   auto p = ready();
   std::istringstream typed("/data/typed/run-1.fmr\n\n/data/typed/list.txt\r\n");
   std::ostringstream shown;
-  kwhost::TerminalAnswers terminal(typed, shown, true);
+  kwhost::StreamLines lines(typed, shown, true);
+  kwhost::TerminalAnswers terminal(lines, shown);
   kwhost::QueuedAnswers queue(&terminal);
   host.dialogs = &queue;
   host.set_text("FileType", "Thalorix functional project (*.fmr)");
