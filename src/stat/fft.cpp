@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "../stat.h"
+#include "simd/simd.h"
 
 namespace {
 
@@ -112,51 +113,6 @@ void bit_reverse_runs(float data[], unsigned long width, unsigned bits, unsigned
   }
 }
 
-// four1's butterfly on the complex values at float positions i and k = i + len: each product
-// pair is summed in double from the widened floats and rounded once; the sums are single.
-inline void four1_butterfly(float data[], unsigned long i, unsigned long k, double wr, double wi) {
-  const float tr = static_cast<float>(static_cast<double>(data[k]) * wr -
-                                      static_cast<double>(data[k + 1]) * wi);
-  const float ti = static_cast<float>(static_cast<double>(data[k + 1]) * wr +
-                                      static_cast<double>(data[k]) * wi);
-  data[k] = data[i] - tr;
-  data[k + 1] = data[i + 1] - ti;
-  data[i] = data[i] + tr;
-  data[i + 1] = data[i + 1] + ti;
-}
-
-// four1's butterflies for `count` consecutive complex values at float i against those at
-// i + len, with consecutive twiddles. Two at a time, all loads before the stores, so that the
-// compiler may pair them in vector registers: the two touch disjoint floats (len >= 4 when
-// count >= 2) and each lane does exactly the steps of one butterfly.
-inline void four1_butterfly_run(float data[], unsigned long i, unsigned long len,
-                                unsigned long count, const double tw_r[], const double tw_i[]) {
-  if (count == 1) {
-    four1_butterfly(data, i, i + len, tw_r[0], tw_i[0]);
-    return;
-  }
-  for (unsigned long c = 0; c < count; c += 2) {
-    float *top = data + i + 2 * c;
-    float *bot = top + len;
-    const double w0r = tw_r[c], w0i = tw_i[c], w1r = tw_r[c + 1], w1i = tw_i[c + 1];
-    const double b0 = static_cast<double>(bot[0]), b1 = static_cast<double>(bot[1]);
-    const double b2 = static_cast<double>(bot[2]), b3 = static_cast<double>(bot[3]);
-    const float t0 = top[0], t1 = top[1], t2 = top[2], t3 = top[3];
-    const float tr0 = static_cast<float>(b0 * w0r - b1 * w0i);
-    const float ti0 = static_cast<float>(b1 * w0r + b0 * w0i);
-    const float tr1 = static_cast<float>(b2 * w1r - b3 * w1i);
-    const float ti1 = static_cast<float>(b3 * w1r + b2 * w1i);
-    bot[0] = t0 - tr0;
-    bot[1] = t1 - ti0;
-    bot[2] = t2 - tr1;
-    bot[3] = t3 - ti1;
-    top[0] = t0 + tr0;
-    top[1] = t1 + ti0;
-    top[2] = t2 + tr1;
-    top[3] = t3 + ti1;
-  }
-}
-
 // The recurrence coefficients of a stage whose transforms have len points, computed the one way
 // every stage of four1 computes them.
 void four1_stage_coefficients(unsigned long len, int isign, double &alpha, double &beta) {
@@ -166,13 +122,14 @@ void four1_stage_coefficients(unsigned long len, int isign, double &alpha, doubl
   beta = std::sin(theta);
 }
 
-// Stores the next count twiddles of the recurrence, advancing (wr, wi) once after each: the very
-// sequence of values the butterfly loops would otherwise produce one at a time.
+// Stores the next count twiddles of the recurrence as (real, imaginary) pairs, advancing
+// (wr, wi) once after each: the very sequence of values the butterfly loops would otherwise
+// produce one at a time.
 void fill_twiddles(double &wr, double &wi, double alpha, double beta, unsigned long count,
-                   double table_r[], double table_i[]) {
+                   double table[]) {
   for (unsigned long c = 0; c < count; c++) {
-    table_r[c] = wr;
-    table_i[c] = wi;
+    table[2 * c] = wr;
+    table[2 * c + 1] = wi;
     advance_twiddle(wr, wi, alpha, beta);
   }
 }
@@ -189,31 +146,25 @@ constexpr unsigned long twiddle_chunk = 256;
 // loop (m outer, i inner, one twiddle step per m).
 void four1_stages(float data[], unsigned long n, int isign) {
   // Short stages (transform step 2*len within one block): every block runs through all of them
-  // while it is in cache. Stage len keeps its len/2 twiddles at offset len/2 - 1.
+  // while it is in cache. Stage len keeps its len/2 twiddles from pair len/2 - 1 on.
+  const kw_simd::Kernels &simd = kw_simd::kernels();
   const unsigned long block = n < four1_block_floats ? n : four1_block_floats;
-  double short_r[four1_block_floats / 2];
-  double short_i[four1_block_floats / 2];
+  double short_w[four1_block_floats];
   for (unsigned long len = 2; len < block; len <<= 1) {
     double alpha, beta;
     four1_stage_coefficients(len, isign, alpha, beta);
     double wr = 1.0;
     double wi = 0.0;
-    fill_twiddles(wr, wi, alpha, beta, len >> 1, short_r + (len >> 1) - 1,
-                  short_i + (len >> 1) - 1);
+    fill_twiddles(wr, wi, alpha, beta, len >> 1, short_w + len - 2);
   }
   for (unsigned long base = 1; base < n; base += block) {
-    for (unsigned long len = 2; len < block; len <<= 1) {
-      const double *tw_r = short_r + (len >> 1) - 1;
-      const double *tw_i = short_i + (len >> 1) - 1;
-      for (unsigned long i0 = base; i0 < base + block; i0 += len << 1)
-        four1_butterfly_run(data, i0, len, len >> 1, tw_r, tw_i);
-    }
+    for (unsigned long len = 2; len < block; len <<= 1)
+      simd.four1_runs(data + base, block / (len << 1), len << 1, len, len >> 1, short_w + len - 2);
   }
 
   // Long stages, one at a time: a chunk of twiddles is computed ahead, then applied across the
   // whole array, consecutive twiddles to consecutive values.
-  double long_r[twiddle_chunk];
-  double long_i[twiddle_chunk];
+  double long_w[2 * twiddle_chunk];
   for (unsigned long len = block; len < n; len <<= 1) {
     const unsigned long step = len << 1;
     double alpha, beta;
@@ -223,9 +174,8 @@ void four1_stages(float data[], unsigned long n, int isign) {
     for (unsigned long first = 0; first < (len >> 1); first += twiddle_chunk) {
       const unsigned long count =
           (len >> 1) - first < twiddle_chunk ? (len >> 1) - first : twiddle_chunk;
-      fill_twiddles(wr, wi, alpha, beta, count, long_r, long_i);
-      for (unsigned long i0 = 1 + 2 * first; i0 <= n; i0 += step)
-        four1_butterfly_run(data, i0, len, count, long_r, long_i);
+      fill_twiddles(wr, wi, alpha, beta, count, long_w);
+      simd.four1_runs(data + 1 + 2 * first, n / step, step, len, count, long_w);
     }
   }
 }
@@ -251,6 +201,10 @@ inline void fourn_butterfly_run(float data[], unsigned long y, unsigned long hal
                                 unsigned long width, float wr, float wi) {
   if (width == 2) {
     fourn_butterfly(data, y, y + half, wr, wi);
+    return;
+  }
+  if (width >= 16) {
+    kw_simd::kernels().fourn_run(data + y, half, width, wr, wi);
     return;
   }
   for (unsigned long p = 0; p < width; p += 4) {
