@@ -186,6 +186,25 @@ TEST(Simd, ButterfliesMatchPlainLoops) {
       }
       expect_same(got, want, "fourn_run", w);
     }
+    // fourn across consecutive twiddles: count values against those half floats on.
+    for (unsigned long half : {2ul, 4ul, 8ul, 16ul, 32ul, 64ul}) {
+      for (unsigned long count : {1ul, half / 2 > 1 ? half / 2 - 1 : 1ul, half / 2}) {
+        const std::vector<float> x = values(2 * half, half + count);
+        const std::vector<float> tw = values(2 * count, 3 * count);
+        std::vector<float> got = x, want = x;
+        k.fourn_pairs(got.data(), half, count, tw.data());
+        for (unsigned long c = 0; c < count; c++) {
+          float *t = want.data() + 2 * c, *u = t + half;
+          const float tr = tw[2 * c] * u[0] - tw[2 * c + 1] * u[1];
+          const float ti = tw[2 * c] * u[1] + tw[2 * c + 1] * u[0];
+          u[0] = t[0] - tr;
+          u[1] = t[1] - ti;
+          t[0] = t[0] + tr;
+          t[1] = t[1] + ti;
+        }
+        expect_same(got, want, "fourn_pairs", w);
+      }
+    }
   }
 }
 

@@ -227,22 +227,26 @@ inline void fourn_butterfly_run(float data[], unsigned long y, unsigned long hal
   }
 }
 
-// fourn's butterflies of one block: `count` twiddles, each serving a whole stride of floats
-// from y0 + t*stride against the floats half further on. With a stride of one complex value
-// the pairing goes across consecutive twiddles instead (as in four1), two at a time with all
-// loads before the stores; the two butterflies touch disjoint floats (half >= 4 when
-// count >= 2).
+// fourn's butterflies of one block: `count` twiddles (interleaved real, imaginary), each
+// serving a whole stride of floats from y0 + t*stride against the floats half further on. With
+// a stride of one complex value the pairing goes across consecutive twiddles instead (as in
+// four1): at full width when there are enough of them, else two at a time with all loads
+// before the stores; the two butterflies touch disjoint floats (half >= 4 when count >= 2).
 inline void fourn_block(float data[], unsigned long y0, unsigned long half, unsigned long stride,
-                        unsigned long count, const float tw_r[], const float tw_i[]) {
+                        unsigned long count, const float tw[]) {
   if (stride > 2 || count == 1) {
     for (unsigned long t = 0; t < count; t++)
-      fourn_butterfly_run(data, y0 + t * stride, half, stride, tw_r[t], tw_i[t]);
+      fourn_butterfly_run(data, y0 + t * stride, half, stride, tw[2 * t], tw[2 * t + 1]);
+    return;
+  }
+  if (count >= 8) {
+    kw_simd::kernels().fourn_pairs(data + y0, half, count, tw);
     return;
   }
   for (unsigned long t = 0; t < count; t += 2) {
     float *top = data + y0 + 2 * t;
     float *bot = top + half;
-    const float w0r = tw_r[t], w0i = tw_i[t], w1r = tw_r[t + 1], w1i = tw_i[t + 1];
+    const float w0r = tw[2 * t], w0i = tw[2 * t + 1], w1r = tw[2 * t + 2], w1i = tw[2 * t + 3];
     const float b0 = bot[0], b1 = bot[1], b2 = bot[2], b3 = bot[3];
     const float t0 = top[0], t1 = top[1], t2 = top[2], t3 = top[3];
     const float tr0 = w0r * b0 - w0i * b1;
@@ -272,10 +276,10 @@ void fourn_stage_coefficients(unsigned long points, int isign, double &alpha, do
 // The next count twiddles of the recurrence, each rounded to single as fourn's butterflies take
 // them, advancing (wr, wi) in double once after each.
 void fill_single_twiddles(double &wr, double &wi, double alpha, double beta, unsigned long count,
-                          float table_r[], float table_i[]) {
+                          float table[]) {
   for (unsigned long c = 0; c < count; c++) {
-    table_r[c] = static_cast<float>(wr);
-    table_i[c] = static_cast<float>(wi);
+    table[2 * c] = static_cast<float>(wr);
+    table[2 * c + 1] = static_cast<float>(wi);
     advance_twiddle(wr, wi, alpha, beta);
   }
 }
@@ -295,8 +299,7 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
   // Short stages (blocks of 2*half floats no longer than one cache block): every cache block
   // runs through all of them in turn. Their twiddles follow one another in one table.
   const unsigned long block = floats < fourn_block_floats ? floats : fourn_block_floats;
-  float short_r[fourn_block_floats / 2];
-  float short_i[fourn_block_floats / 2];
+  float short_w[fourn_block_floats];
   unsigned long half = stride;
   unsigned long used = 0;
   for (; half < span && (half << 1) <= block; half <<= 1) {
@@ -304,7 +307,7 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
     fourn_stage_coefficients((half << 1) / stride, isign, alpha, beta);
     double wr = 1.0;
     double wi = 0.0;
-    fill_single_twiddles(wr, wi, alpha, beta, half / stride, short_r + used, short_i + used);
+    fill_single_twiddles(wr, wi, alpha, beta, half / stride, short_w + 2 * used);
     used += half / stride;
   }
   const unsigned long short_end = half;
@@ -314,7 +317,7 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
       for (unsigned long h = stride; h < short_end; h <<= 1) {
         const unsigned long twiddles = h / stride;
         for (unsigned long y0 = base; y0 < base + block; y0 += h << 1)
-          fourn_block(data, y0, h, stride, twiddles, short_r + offset, short_i + offset);
+          fourn_block(data, y0, h, stride, twiddles, short_w + 2 * offset);
         offset += twiddles;
       }
     }
@@ -322,8 +325,7 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
 
   // Long stages, one at a time: a chunk of twiddles computed ahead, then applied block by block
   // across the whole array.
-  float long_r[twiddle_chunk];
-  float long_i[twiddle_chunk];
+  float long_w[2 * twiddle_chunk];
   for (; half < span; half <<= 1) {
     const unsigned long step = half << 1;
     const unsigned long twiddles = half / stride;
@@ -333,9 +335,9 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
     double wi = 0.0;
     for (unsigned long first = 0; first < twiddles; first += twiddle_chunk) {
       const unsigned long count = twiddles - first < twiddle_chunk ? twiddles - first : twiddle_chunk;
-      fill_single_twiddles(wr, wi, alpha, beta, count, long_r, long_i);
+      fill_single_twiddles(wr, wi, alpha, beta, count, long_w);
       for (unsigned long y0 = 1 + first * stride; y0 <= floats; y0 += step)
-        fourn_block(data, y0, half, stride, count, long_r, long_i);
+        fourn_block(data, y0, half, stride, count, long_w);
     }
   }
 }

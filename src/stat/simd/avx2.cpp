@@ -24,6 +24,8 @@ struct V {
   static F subf(F a, F b) { return _mm256_sub_ps(a, b); }
   static F mulf(F a, F b) { return _mm256_mul_ps(a, b); }
   static F swap_pairs_f(F a) { return _mm256_permute_ps(a, 0xB1); }
+  static F dup_even_f(F a) { return _mm256_moveldup_ps(a); }
+  static F dup_odd_f(F a) { return _mm256_movehdup_ps(a); }
   static F sub_even_add_odd_f(F a, F b) {
     return _mm256_blend_ps(_mm256_sub_ps(a, b), _mm256_add_ps(a, b), 0xAA);
   }

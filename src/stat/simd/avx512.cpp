@@ -31,6 +31,8 @@ struct V {
   static F subf(F a, F b) { return _mm512_sub_ps(a, b); }
   static F mulf(F a, F b) { return _mm512_mul_ps(a, b); }
   static F swap_pairs_f(F a) { return _mm512_permute_ps(a, 0xB1); }
+  static F dup_even_f(F a) { return _mm512_moveldup_ps(a); }
+  static F dup_odd_f(F a) { return _mm512_movehdup_ps(a); }
   static F sub_even_add_odd_f(F a, F b) {
     return _mm512_mask_blend_ps(0xAAAA, _mm512_sub_ps(a, b), _mm512_add_ps(a, b));
   }

@@ -26,6 +26,8 @@ struct V {
   static F subf(F a, F b) { return _mm_sub_ps(a, b); }
   static F mulf(F a, F b) { return _mm_mul_ps(a, b); }
   static F swap_pairs_f(F a) { return _mm_shuffle_ps(a, a, 0xB1); }
+  static F dup_even_f(F a) { return _mm_shuffle_ps(a, a, 0xA0); }
+  static F dup_odd_f(F a) { return _mm_shuffle_ps(a, a, 0xF5); }
   static F sub_even_add_odd_f(F a, F b) {
     const __m128 odd = _mm_castsi128_ps(_mm_set_epi32(-1, 0, -1, 0));
     return _mm_or_ps(_mm_and_ps(odd, _mm_add_ps(a, b)), _mm_andnot_ps(odd, _mm_sub_ps(a, b)));
@@ -67,6 +69,8 @@ struct V {
   static F subf(F a, F b) { for (int i = 0; i < 4; i++) a.v[i] = a.v[i] - b.v[i]; return a; }
   static F mulf(F a, F b) { for (int i = 0; i < 4; i++) a.v[i] = a.v[i] * b.v[i]; return a; }
   static F swap_pairs_f(F a) { return F{{a.v[1], a.v[0], a.v[3], a.v[2]}}; }
+  static F dup_even_f(F a) { return F{{a.v[0], a.v[0], a.v[2], a.v[2]}}; }
+  static F dup_odd_f(F a) { return F{{a.v[1], a.v[1], a.v[3], a.v[3]}}; }
   static F sub_even_add_odd_f(F a, F b) {
     return F{{a.v[0] - b.v[0], a.v[1] + b.v[1], a.v[2] - b.v[2], a.v[3] + b.v[3]}};
   }

@@ -43,6 +43,10 @@ struct Kernels {
   // fourn's butterflies of `width` floats (a whole stride, one twiddle rounded to single) at
   // `top` against those `half` floats further on, all in single.
   void (*fourn_run)(float *top, unsigned long half, unsigned long width, float wr, float wi);
+  // fourn's butterflies across `count` consecutive twiddles (a stride of one complex value):
+  // complex value c at `top` against the one `half` floats further on, twiddle (tw[2c],
+  // tw[2c + 1]) already single, all in single.
+  void (*fourn_pairs)(float *top, unsigned long half, unsigned long count, const float *tw);
 };
 
 // Whether this processor (and its operating system) runs the width's instructions.
