@@ -12,7 +12,7 @@ namespace avx2 {
 struct V {
   static constexpr Width width = Width::avx2;
   static constexpr int nf = 8, nd = 4;
-  static constexpr int product_vecs = 2;
+  static constexpr int product_rows = 6, product_vecs = 2;
   using F = __m256;
   using H = __m128;
   using D = __m256d;

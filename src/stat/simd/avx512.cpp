@@ -19,7 +19,7 @@ namespace avx512 {
 struct V {
   static constexpr Width width = Width::avx512;
   static constexpr int nf = 16, nd = 8;
-  static constexpr int product_vecs = 2;
+  static constexpr int product_rows = 6, product_vecs = 2;
   using F = __m512;
   using H = __m256;
   using D = __m512d;

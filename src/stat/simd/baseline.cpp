@@ -14,7 +14,7 @@ namespace baseline {
 struct V {
   static constexpr Width width = Width::baseline;
   static constexpr int nf = 4, nd = 2;
-  static constexpr int product_vecs = 2;
+  static constexpr int product_rows = 6, product_vecs = 2;
   using F = __m128;
   using H = __m128;  // the low two floats
   using D = __m128d;
@@ -57,7 +57,7 @@ struct Lanes {
 struct V {
   static constexpr Width width = Width::baseline;
   static constexpr int nf = 4, nd = 2;
-  static constexpr int product_vecs = 2;
+  static constexpr int product_rows = 6, product_vecs = 2;
   using F = Lanes<float, 4>;
   using H = Lanes<float, 2>;
   using D = Lanes<double, 2>;
