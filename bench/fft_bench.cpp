@@ -1,5 +1,5 @@
-// Fourier transforms against peer libraries in the same run: four1 and realft at 2^10, 2^16 and
-// 2^20 points, fourn and rlft3 at 64^3 and 128^3. Every iteration first restores the input from a
+// Fourier transforms against peer libraries in the same run: four1 and realft at 2^8, 2^10,
+// 2^12, 2^16 and 2^20 points, fourn and rlft3 at 64^3 and 128^3. Every iteration first restores the input from a
 // pristine copy (the same copy for every contender), so that repeated in-place transforms
 // neither overflow nor wander into subnormals. Peer plans are made outside the timing.
 #include <benchmark/benchmark.h>
@@ -31,7 +31,7 @@ std::vector<float> inputs(std::size_t n) {
 }
 
 void sizes_1d(benchmark::internal::Benchmark *b) {
-  b->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+  b->Arg(1 << 8)->Arg(1 << 10)->Arg(1 << 12)->Arg(1 << 16)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
 }
 
 void set_counters(benchmark::State &state, double points) {

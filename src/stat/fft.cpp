@@ -16,6 +16,7 @@
 
 #include "../stat.h"
 #include "../stat_internal.h"
+#include "simd/simd.h"
 
 namespace {
 
@@ -113,51 +114,6 @@ void bit_reverse_runs(float data[], unsigned long width, unsigned bits, unsigned
   }
 }
 
-// four1's butterfly on the complex values at float positions i and k = i + len: each product
-// pair is summed in double from the widened floats and rounded once; the sums are single.
-inline void four1_butterfly(float data[], unsigned long i, unsigned long k, double wr, double wi) {
-  const float tr = static_cast<float>(static_cast<double>(data[k]) * wr -
-                                      static_cast<double>(data[k + 1]) * wi);
-  const float ti = static_cast<float>(static_cast<double>(data[k + 1]) * wr +
-                                      static_cast<double>(data[k]) * wi);
-  data[k] = data[i] - tr;
-  data[k + 1] = data[i + 1] - ti;
-  data[i] = data[i] + tr;
-  data[i + 1] = data[i + 1] + ti;
-}
-
-// four1's butterflies for `count` consecutive complex values at float i against those at
-// i + len, with consecutive twiddles. Two at a time, all loads before the stores, so that the
-// compiler may pair them in vector registers: the two touch disjoint floats (len >= 4 when
-// count >= 2) and each lane does exactly the steps of one butterfly.
-inline void four1_butterfly_run(float data[], unsigned long i, unsigned long len,
-                                unsigned long count, const double tw_r[], const double tw_i[]) {
-  if (count == 1) {
-    four1_butterfly(data, i, i + len, tw_r[0], tw_i[0]);
-    return;
-  }
-  for (unsigned long c = 0; c < count; c += 2) {
-    float *top = data + i + 2 * c;
-    float *bot = top + len;
-    const double w0r = tw_r[c], w0i = tw_i[c], w1r = tw_r[c + 1], w1i = tw_i[c + 1];
-    const double b0 = static_cast<double>(bot[0]), b1 = static_cast<double>(bot[1]);
-    const double b2 = static_cast<double>(bot[2]), b3 = static_cast<double>(bot[3]);
-    const float t0 = top[0], t1 = top[1], t2 = top[2], t3 = top[3];
-    const float tr0 = static_cast<float>(b0 * w0r - b1 * w0i);
-    const float ti0 = static_cast<float>(b1 * w0r + b0 * w0i);
-    const float tr1 = static_cast<float>(b2 * w1r - b3 * w1i);
-    const float ti1 = static_cast<float>(b3 * w1r + b2 * w1i);
-    bot[0] = t0 - tr0;
-    bot[1] = t1 - ti0;
-    bot[2] = t2 - tr1;
-    bot[3] = t3 - ti1;
-    top[0] = t0 + tr0;
-    top[1] = t1 + ti0;
-    top[2] = t2 + tr1;
-    top[3] = t3 + ti1;
-  }
-}
-
 // The recurrence coefficients of a stage whose transforms have len points, computed the one way
 // every stage of four1 computes them.
 void four1_stage_coefficients(unsigned long len, int isign, double &alpha, double &beta) {
@@ -167,13 +123,14 @@ void four1_stage_coefficients(unsigned long len, int isign, double &alpha, doubl
   beta = std::sin(theta);
 }
 
-// Stores the next count twiddles of the recurrence, advancing (wr, wi) once after each: the very
-// sequence of values the butterfly loops would otherwise produce one at a time.
+// Stores the next count twiddles of the recurrence as (real, imaginary) pairs, advancing
+// (wr, wi) once after each: the very sequence of values the butterfly loops would otherwise
+// produce one at a time.
 void fill_twiddles(double &wr, double &wi, double alpha, double beta, unsigned long count,
-                   double table_r[], double table_i[]) {
+                   double table[]) {
   for (unsigned long c = 0; c < count; c++) {
-    table_r[c] = wr;
-    table_i[c] = wi;
+    table[2 * c] = wr;
+    table[2 * c + 1] = wi;
     advance_twiddle(wr, wi, alpha, beta);
   }
 }
@@ -190,31 +147,25 @@ constexpr unsigned long twiddle_chunk = 256;
 // loop (m outer, i inner, one twiddle step per m).
 void four1_stages(float data[], unsigned long n, int isign) {
   // Short stages (transform step 2*len within one block): every block runs through all of them
-  // while it is in cache. Stage len keeps its len/2 twiddles at offset len/2 - 1.
+  // while it is in cache. Stage len keeps its len/2 twiddles from pair len/2 - 1 on.
+  const kw_simd::Kernels &simd = kw_simd::kernels();
   const unsigned long block = n < four1_block_floats ? n : four1_block_floats;
-  double short_r[four1_block_floats / 2];
-  double short_i[four1_block_floats / 2];
+  double short_w[four1_block_floats];
   for (unsigned long len = 2; len < block; len <<= 1) {
     double alpha, beta;
     four1_stage_coefficients(len, isign, alpha, beta);
     double wr = 1.0;
     double wi = 0.0;
-    fill_twiddles(wr, wi, alpha, beta, len >> 1, short_r + (len >> 1) - 1,
-                  short_i + (len >> 1) - 1);
+    fill_twiddles(wr, wi, alpha, beta, len >> 1, short_w + len - 2);
   }
   for (unsigned long base = 1; base < n; base += block) {
-    for (unsigned long len = 2; len < block; len <<= 1) {
-      const double *tw_r = short_r + (len >> 1) - 1;
-      const double *tw_i = short_i + (len >> 1) - 1;
-      for (unsigned long i0 = base; i0 < base + block; i0 += len << 1)
-        four1_butterfly_run(data, i0, len, len >> 1, tw_r, tw_i);
-    }
+    for (unsigned long len = 2; len < block; len <<= 1)
+      simd.four1_runs(data + base, block / (len << 1), len << 1, len, len >> 1, short_w + len - 2);
   }
 
   // Long stages, one at a time: a chunk of twiddles is computed ahead, then applied across the
   // whole array, consecutive twiddles to consecutive values.
-  double long_r[twiddle_chunk];
-  double long_i[twiddle_chunk];
+  double long_w[2 * twiddle_chunk];
   for (unsigned long len = block; len < n; len <<= 1) {
     const unsigned long step = len << 1;
     double alpha, beta;
@@ -224,9 +175,8 @@ void four1_stages(float data[], unsigned long n, int isign) {
     for (unsigned long first = 0; first < (len >> 1); first += twiddle_chunk) {
       const unsigned long count =
           (len >> 1) - first < twiddle_chunk ? (len >> 1) - first : twiddle_chunk;
-      fill_twiddles(wr, wi, alpha, beta, count, long_r, long_i);
-      for (unsigned long i0 = 1 + 2 * first; i0 <= n; i0 += step)
-        four1_butterfly_run(data, i0, len, count, long_r, long_i);
+      fill_twiddles(wr, wi, alpha, beta, count, long_w);
+      simd.four1_runs(data + 1 + 2 * first, n / step, step, len, count, long_w);
     }
   }
 }
@@ -254,6 +204,10 @@ inline void fourn_butterfly_run(float data[], unsigned long y, unsigned long hal
     fourn_butterfly(data, y, y + half, wr, wi);
     return;
   }
+  if (width >= 16) {
+    kw_simd::kernels().fourn_run(data + y, half, width, wr, wi);
+    return;
+  }
   for (unsigned long p = 0; p < width; p += 4) {
     float *top = data + y + p;
     float *bot = top + half;
@@ -274,22 +228,26 @@ inline void fourn_butterfly_run(float data[], unsigned long y, unsigned long hal
   }
 }
 
-// fourn's butterflies of one block: `count` twiddles, each serving a whole stride of floats
-// from y0 + t*stride against the floats half further on. With a stride of one complex value
-// the pairing goes across consecutive twiddles instead (as in four1), two at a time with all
-// loads before the stores; the two butterflies touch disjoint floats (half >= 4 when
-// count >= 2).
+// fourn's butterflies of one block: `count` twiddles (interleaved real, imaginary), each
+// serving a whole stride of floats from y0 + t*stride against the floats half further on. With
+// a stride of one complex value the pairing goes across consecutive twiddles instead (as in
+// four1): at full width when there are enough of them, else two at a time with all loads
+// before the stores; the two butterflies touch disjoint floats (half >= 4 when count >= 2).
 inline void fourn_block(float data[], unsigned long y0, unsigned long half, unsigned long stride,
-                        unsigned long count, const float tw_r[], const float tw_i[]) {
+                        unsigned long count, const float tw[]) {
   if (stride > 2 || count == 1) {
     for (unsigned long t = 0; t < count; t++)
-      fourn_butterfly_run(data, y0 + t * stride, half, stride, tw_r[t], tw_i[t]);
+      fourn_butterfly_run(data, y0 + t * stride, half, stride, tw[2 * t], tw[2 * t + 1]);
+    return;
+  }
+  if (count >= 8) {
+    kw_simd::kernels().fourn_pairs(data + y0, half, count, tw);
     return;
   }
   for (unsigned long t = 0; t < count; t += 2) {
     float *top = data + y0 + 2 * t;
     float *bot = top + half;
-    const float w0r = tw_r[t], w0i = tw_i[t], w1r = tw_r[t + 1], w1i = tw_i[t + 1];
+    const float w0r = tw[2 * t], w0i = tw[2 * t + 1], w1r = tw[2 * t + 2], w1i = tw[2 * t + 3];
     const float b0 = bot[0], b1 = bot[1], b2 = bot[2], b3 = bot[3];
     const float t0 = top[0], t1 = top[1], t2 = top[2], t3 = top[3];
     const float tr0 = w0r * b0 - w0i * b1;
@@ -319,10 +277,10 @@ void fourn_stage_coefficients(unsigned long points, int isign, double &alpha, do
 // The next count twiddles of the recurrence, each rounded to single as fourn's butterflies take
 // them, advancing (wr, wi) in double once after each.
 void fill_single_twiddles(double &wr, double &wi, double alpha, double beta, unsigned long count,
-                          float table_r[], float table_i[]) {
+                          float table[]) {
   for (unsigned long c = 0; c < count; c++) {
-    table_r[c] = static_cast<float>(wr);
-    table_i[c] = static_cast<float>(wi);
+    table[2 * c] = static_cast<float>(wr);
+    table[2 * c + 1] = static_cast<float>(wi);
     advance_twiddle(wr, wi, alpha, beta);
   }
 }
@@ -342,8 +300,7 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
   // Short stages (blocks of 2*half floats no longer than one cache block): every cache block
   // runs through all of them in turn. Their twiddles follow one another in one table.
   const unsigned long block = floats < fourn_block_floats ? floats : fourn_block_floats;
-  float short_r[fourn_block_floats / 2];
-  float short_i[fourn_block_floats / 2];
+  float short_w[fourn_block_floats];
   unsigned long half = stride;
   unsigned long used = 0;
   for (; half < span && (half << 1) <= block; half <<= 1) {
@@ -351,7 +308,7 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
     fourn_stage_coefficients((half << 1) / stride, isign, alpha, beta);
     double wr = 1.0;
     double wi = 0.0;
-    fill_single_twiddles(wr, wi, alpha, beta, half / stride, short_r + used, short_i + used);
+    fill_single_twiddles(wr, wi, alpha, beta, half / stride, short_w + 2 * used);
     used += half / stride;
   }
   const unsigned long short_end = half;
@@ -361,7 +318,7 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
       for (unsigned long h = stride; h < short_end; h <<= 1) {
         const unsigned long twiddles = h / stride;
         for (unsigned long y0 = base; y0 < base + block; y0 += h << 1)
-          fourn_block(data, y0, h, stride, twiddles, short_r + offset, short_i + offset);
+          fourn_block(data, y0, h, stride, twiddles, short_w + 2 * offset);
         offset += twiddles;
       }
     }
@@ -369,8 +326,7 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
 
   // Long stages, one at a time: a chunk of twiddles computed ahead, then applied block by block
   // across the whole array.
-  float long_r[twiddle_chunk];
-  float long_i[twiddle_chunk];
+  float long_w[2 * twiddle_chunk];
   for (; half < span; half <<= 1) {
     const unsigned long step = half << 1;
     const unsigned long twiddles = half / stride;
@@ -380,9 +336,9 @@ void fourn_stages(float data[], unsigned long stride, unsigned long span, unsign
     double wi = 0.0;
     for (unsigned long first = 0; first < twiddles; first += twiddle_chunk) {
       const unsigned long count = twiddles - first < twiddle_chunk ? twiddles - first : twiddle_chunk;
-      fill_single_twiddles(wr, wi, alpha, beta, count, long_r, long_i);
+      fill_single_twiddles(wr, wi, alpha, beta, count, long_w);
       for (unsigned long y0 = 1 + first * stride; y0 <= floats; y0 += step)
-        fourn_block(data, y0, half, stride, count, long_r, long_i);
+        fourn_block(data, y0, half, stride, count, long_w);
     }
   }
 }

@@ -9,6 +9,7 @@
 #include "../stat.h"
 #include "../stat_internal.h"
 #include "work_storage.h"
+#include "simd/simd.h"
 
 bool NoConvergenceInSVD = false;
 
@@ -36,8 +37,17 @@ inline void swap_values(float &x, float &y) {
 // eight have a fixed trip count, which lets the compiler use vector lanes; each lane is one
 // element's own multiply and add. x is read a block ahead into a local copy, so y and x may
 // be the same row but must not overlap otherwise.
+// Rows at least this long go to the vector kernels of the width chosen at load; shorter ones
+// stay inline, where a call would cost more than it saves. Both give the same bits.
+constexpr int kVectorRow = 32;
+
 template <bool kScalarFirst = false>
 inline void add_scaled(float *y, const float *x, float c, int n) {
+  if (n >= kVectorRow) {
+    const kw_simd::Kernels &k = kw_simd::kernels();
+    (kScalarFirst ? k.add_scaled_scalar_first : k.add_scaled)(y, x, c, n);
+    return;
+  }
   int j = 0;
   for (; j + 8 <= n; j += 8) {
     float xb[8];
@@ -146,6 +156,10 @@ inline void jacobi_rotate(float &x, float &y, float sn, float tau) {
 // Blocks of eight with a fixed trip count let the compiler use vector lanes; each lane does
 // one element's own operations in the same order.
 inline void jacobi_rotate_rows(float *x, float *y, int n, float sn, float tau) {
+  if (n >= kVectorRow) {
+    kw_simd::kernels().jacobi_rotate_rows(x, y, n, sn, tau);
+    return;
+  }
   int j = 0;
   for (; j + 8 <= n; j += 8) {
     float xb[8], yb[8];
@@ -223,6 +237,10 @@ struct JacobiQueue {
 // y[j] = y[j] - x[j] * c for j = 0..n-1 on distinct rows, each element on its own, in blocks
 // of eight with a fixed trip count (see add_scaled).
 inline void subtract_scaled(float *y, const float *x, float c, int n) {
+  if (n >= kVectorRow) {
+    kw_simd::kernels().subtract_scaled(y, x, c, n);
+    return;
+  }
   int j = 0;
   for (; j + 8 <= n; j += 8) {
     float xb[8];
@@ -274,32 +292,10 @@ void rows_gram(float **A, float **R, int m, int n) {
 // Products ------------------------------------------------------------------------------------
 
 void matrix_matrix_mult(float **A, float **B, float **R, int m, int n, int p) {
-  // B is walked along its rows, not down its columns: a block of one output row collects its
-  // sums in a local buffer, k outer and j inner. Each element still has its own accumulator
-  // that starts at 0 and adds the rounded products in ascending k, so every bit is that of the
-  // plain j-outer loop; R is assigned once per element, when its sum is complete.
-  constexpr int kBlock = 256;
-  float sums[kBlock];
-  for (int i = 0; i < m; i++) {
-    const float *a = A[i];
-    for (int j0 = 0; j0 < p; j0 += kBlock) {
-      const int width = p - j0 < kBlock ? p - j0 : kBlock;
-      for (int j = 0; j < width; j++) sums[j] = 0.0f;
-      for (int k = 0; k < n; k++) {
-        const float aik = a[k];
-        const float *b = B[k] + j0;
-        // A full block has a fixed trip count, which lets the compiler use vector lanes; each
-        // lane is one element's own multiply and add, so the rounding is unchanged.
-        if (width == kBlock) {
-          for (int j = 0; j < kBlock; j++) sums[j] += aik * b[j];
-        } else {
-          for (int j = 0; j < width; j++) sums[j] += aik * b[j];
-        }
-      }
-      float *r = R[i] + j0;
-      for (int j = 0; j < width; j++) r[j] = sums[j];
-    }
-  }
+  // Register blocks of R across its columns (see simd/kernels.inc): every element still has its
+  // own accumulator that starts at 0 and adds the rounded products in ascending k, so every bit
+  // is that of the plain j-outer loop.
+  kw_simd::kernels().matrix_product(A, B, R, m, n, p);
 }
 
 void transposematrix_matrix_mult(float **A, float **R, int m, int n) { rows_gram(A, R, m, n); }

@@ -1,0 +1,56 @@
+// The kernels at AVX2 width: 8 floats, 4 doubles per vector. This file alone is compiled with
+// -mavx2 (and without -mfma: a separate multiply and add, never a fused one).
+#include "simd.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+
+namespace kw_simd {
+namespace {
+namespace avx2 {
+
+struct V {
+  static constexpr Width width = Width::avx2;
+  static constexpr int nf = 8, nd = 4;
+  static constexpr int product_rows = 6, product_vecs = 2;
+  using F = __m256;
+  using H = __m128;
+  using D = __m256d;
+  static F loadf(const float *p) { return _mm256_loadu_ps(p); }
+  static void storef(float *p, F x) { _mm256_storeu_ps(p, x); }
+  static F set1f(float x) { return _mm256_set1_ps(x); }
+  static F zerof() { return _mm256_setzero_ps(); }
+  static F addf(F a, F b) { return _mm256_add_ps(a, b); }
+  static F subf(F a, F b) { return _mm256_sub_ps(a, b); }
+  static F mulf(F a, F b) { return _mm256_mul_ps(a, b); }
+  static F swap_pairs_f(F a) { return _mm256_permute_ps(a, 0xB1); }
+  static F dup_even_f(F a) { return _mm256_moveldup_ps(a); }
+  static F dup_odd_f(F a) { return _mm256_movehdup_ps(a); }
+  static F sub_even_add_odd_f(F a, F b) {
+    return _mm256_blend_ps(_mm256_sub_ps(a, b), _mm256_add_ps(a, b), 0xAA);
+  }
+  static H loadh(const float *p) { return _mm_loadu_ps(p); }
+  static void storeh(float *p, H x) { _mm_storeu_ps(p, x); }
+  static H addh(H a, H b) { return _mm_add_ps(a, b); }
+  static H subh(H a, H b) { return _mm_sub_ps(a, b); }
+  static D widen(H x) { return _mm256_cvtps_pd(x); }
+  static H narrow(D x) { return _mm256_cvtpd_ps(x); }
+  static D loadd(const double *p) { return _mm256_loadu_pd(p); }
+  static D muld(D a, D b) { return _mm256_mul_pd(a, b); }
+  static D dup_even(D a) { return _mm256_movedup_pd(a); }
+  static D dup_odd(D a) { return _mm256_permute_pd(a, 0xF); }
+  static D swap_pairs(D a) { return _mm256_permute_pd(a, 0x5); }
+  static D sub_even_add_odd(D a, D b) {
+    return _mm256_blend_pd(_mm256_sub_pd(a, b), _mm256_add_pd(a, b), 0xA);
+  }
+};
+
+#include "kernels.inc"
+
+}  // namespace avx2
+}  // namespace
+
+const Kernels &avx2_kernels() { return avx2::table; }
+
+}  // namespace kw_simd
+#endif

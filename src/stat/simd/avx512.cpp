@@ -1,0 +1,63 @@
+// The kernels at AVX-512 width: 16 floats, 8 doubles per vector. This file alone is compiled
+// with -mavx512f (the foundation only, which is all the kernels need). AVX-512F includes fused
+// multiply-adds; the kernels never ask for one and -ffp-contract=off keeps the compiler from
+// forming one (the disassembly check confirms it).
+#include "simd.h"
+
+#if defined(__x86_64__)
+// GCC 12's AVX-512 intrinsics start some results from a deliberately undefined register and
+// warn about it at every use; the values are fully written before they are read.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+namespace kw_simd {
+namespace {
+namespace avx512 {
+
+struct V {
+  static constexpr Width width = Width::avx512;
+  static constexpr int nf = 16, nd = 8;
+  static constexpr int product_rows = 6, product_vecs = 2;
+  using F = __m512;
+  using H = __m256;
+  using D = __m512d;
+  static F loadf(const float *p) { return _mm512_loadu_ps(p); }
+  static void storef(float *p, F x) { _mm512_storeu_ps(p, x); }
+  static F set1f(float x) { return _mm512_set1_ps(x); }
+  static F zerof() { return _mm512_setzero_ps(); }
+  static F addf(F a, F b) { return _mm512_add_ps(a, b); }
+  static F subf(F a, F b) { return _mm512_sub_ps(a, b); }
+  static F mulf(F a, F b) { return _mm512_mul_ps(a, b); }
+  static F swap_pairs_f(F a) { return _mm512_permute_ps(a, 0xB1); }
+  static F dup_even_f(F a) { return _mm512_moveldup_ps(a); }
+  static F dup_odd_f(F a) { return _mm512_movehdup_ps(a); }
+  static F sub_even_add_odd_f(F a, F b) {
+    return _mm512_mask_blend_ps(0xAAAA, _mm512_sub_ps(a, b), _mm512_add_ps(a, b));
+  }
+  static H loadh(const float *p) { return _mm256_loadu_ps(p); }
+  static void storeh(float *p, H x) { _mm256_storeu_ps(p, x); }
+  static H addh(H a, H b) { return _mm256_add_ps(a, b); }
+  static H subh(H a, H b) { return _mm256_sub_ps(a, b); }
+  static D widen(H x) { return _mm512_cvtps_pd(x); }
+  static H narrow(D x) { return _mm512_cvtpd_ps(x); }
+  static D loadd(const double *p) { return _mm512_loadu_pd(p); }
+  static D muld(D a, D b) { return _mm512_mul_pd(a, b); }
+  static D dup_even(D a) { return _mm512_movedup_pd(a); }
+  static D dup_odd(D a) { return _mm512_permute_pd(a, 0xFF); }
+  static D swap_pairs(D a) { return _mm512_permute_pd(a, 0x55); }
+  static D sub_even_add_odd(D a, D b) {
+    return _mm512_mask_blend_pd(0xAA, _mm512_sub_pd(a, b), _mm512_add_pd(a, b));
+  }
+};
+
+#include "kernels.inc"
+
+}  // namespace avx512
+}  // namespace
+
+const Kernels &avx512_kernels() { return avx512::table; }
+
+}  // namespace kw_simd
+#endif

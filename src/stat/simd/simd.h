@@ -1,0 +1,69 @@
+// Vector widths of the hot kernels, chosen once when the library loads. Internal: nothing here
+// is exported.
+//
+// Every width computes each element with exactly the operations of the plain code, in the same
+// order: a vector lane is one element's own result; nothing is fused or reassociated, and the
+// floating-point environment (no flush-to-zero, no denormals-are-zero) is never touched. The
+// widths differ in speed only.
+#ifndef KELVARINWIZARD_STAT_SIMD_SIMD_H
+#define KELVARINWIZARD_STAT_SIMD_SIMD_H
+
+namespace kw_simd {
+
+enum class Width { baseline, avx2, avx512 };
+constexpr int width_count = 3;
+
+// "baseline", "avx2", "avx512": the values of KELVARINWIZARD_SIMD.
+const char *width_name(Width w);
+
+// The kernels of one width, grouped by family. Each has the plain code's exact semantics; the
+// comments at the plain versions (linalg.cpp, fft.cpp) state them.
+struct Kernels {
+  Width width;
+
+  // Products: R[i][j] = sum over k = 0..n-1 of A[i][k] * B[k][j], each element's own single
+  // accumulator from 0 in ascending k, written once when complete.
+  void (*matrix_product)(float **A, float **B, float **R, int m, int n, int p);
+
+  // Element-wise updates of rows (linear algebra): y[j] = y[j] + x[j] * c, y[j] = y[j] + c * x[j]
+  // and y[j] = y[j] - x[j] * c for j = 0..n-1; y and x are the same row or do not overlap.
+  void (*add_scaled)(float *y, const float *x, float c, int n);
+  void (*add_scaled_scalar_first)(float *y, const float *x, float c, int n);
+  void (*subtract_scaled)(float *y, const float *x, float c, int n);
+  // Jacobi rotation of each pair (x[j], y[j]) of two distinct rows from its old values:
+  // x - sn * (y + x * tau), y + sn * (x - y * tau).
+  void (*jacobi_rotate_rows)(float *x, float *y, int n, float sn, float tau);
+
+  // Transforms: four1's butterflies, in each of `blocks` blocks `step` floats apart, of `count`
+  // consecutive complex values at the block's start against those `len` floats further on,
+  // twiddle c from tw[2c], tw[2c + 1] (double real, imaginary); products in double from the
+  // widened floats, rounded once; sums in single.
+  void (*four1_runs)(float *top, unsigned long blocks, unsigned long step, unsigned long len,
+                     unsigned long count, const double *tw);
+  // fourn's butterflies of `width` floats (a whole stride, one twiddle rounded to single) at
+  // `top` against those `half` floats further on, all in single.
+  void (*fourn_run)(float *top, unsigned long half, unsigned long width, float wr, float wi);
+  // fourn's butterflies across `count` consecutive twiddles (a stride of one complex value):
+  // complex value c at `top` against the one `half` floats further on, twiddle (tw[2c],
+  // tw[2c + 1]) already single, all in single.
+  void (*fourn_pairs)(float *top, unsigned long half, unsigned long count, const float *tw);
+};
+
+// Whether this processor (and its operating system) runs the width's instructions.
+bool width_supported(Width w);
+
+// The width a request selects: null or empty asks for the best supported width; a name asks
+// for that width. An unknown name, or a width in `offered` that is false, is refused: the best
+// supported width is used instead and *refusal says why (null otherwise).
+Width choose_width(const char *request, const bool offered[width_count], const char **refusal);
+
+// The kernels of the width chosen at load: KELVARINWIZARD_SIMD, read once, or the best width
+// the processor offers.
+const Kernels &kernels();
+
+// The kernels of a given supported width, for tests that compare widths directly.
+const Kernels &kernels_of(Width w);
+
+}  // namespace kw_simd
+
+#endif  // KELVARINWIZARD_STAT_SIMD_SIMD_H
