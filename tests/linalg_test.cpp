@@ -37,17 +37,11 @@ class Mat {
   long n_;
 };
 
-// The bits of every value that is not a NaN, and where the NaNs are. When both factors of a
-// product (or both terms of a sum) are NaN, which one the result carries, and so its sign, is
-// decided by the order in which the compiler places the operands; that changes with inlining
-// alone (the same decomposition with pythag inlined or called gives NaNs of other signs). So
-// every NaN is hashed as the same quiet NaN.
+// The bits of every value that is not a NaN, and where the NaNs are (kwtest::hash_bits): when
+// both factors of a product are NaN, which one the result carries, and so its sign, follows the
+// compiler's operand order, which changes with inlining alone.
 std::uint64_t value_hash(const float *p, std::size_t n, std::uint64_t h = 1469598103934665603ull) {
-  for (std::size_t i = 0; i < n; i++) {
-    const float x = std::isnan(p[i]) ? std::numeric_limits<float>::quiet_NaN() : p[i];
-    h = kwtest::hash_bits(&x, 1, h);
-  }
-  return h;
+  return kwtest::hash_bits(p, n, h);
 }
 std::uint64_t Mat::value_hash(std::uint64_t h) const { return ::value_hash(data(), n_, h); }
 
