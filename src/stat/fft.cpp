@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "../stat.h"
+#include "cr_math.h"
 
 namespace {
 
@@ -161,9 +162,9 @@ inline void four1_butterfly_run(float data[], unsigned long i, unsigned long len
 // every stage of four1 computes them.
 void four1_stage_coefficients(unsigned long len, int isign, double &alpha, double &beta) {
   const double theta = (two_pi_decimal / static_cast<double>(len)) * static_cast<double>(isign);
-  const double u = std::sin(theta / 2.0);
+  const double u = kw_crmath::cr_sin(theta / 2.0);
   alpha = -2.0 * u * u;
-  beta = std::sin(theta);
+  beta = kw_crmath::cr_sin(theta);
 }
 
 // Stores the next count twiddles of the recurrence, advancing (wr, wi) once after each: the very
@@ -310,9 +311,9 @@ inline void fourn_block(float data[], unsigned long y0, unsigned long half, unsi
 // direction enters before the division here, after it in four1).
 void fourn_stage_coefficients(unsigned long points, int isign, double &alpha, double &beta) {
   const double theta = (static_cast<double>(isign) * two_pi_decimal) / static_cast<double>(points);
-  const double u = std::sin(theta / 2.0);
+  const double u = kw_crmath::cr_sin(theta / 2.0);
   alpha = -2.0 * u * u;
-  beta = std::sin(theta);
+  beta = kw_crmath::cr_sin(theta);
 }
 
 // The next count twiddles of the recurrence, each rounded to single as fourn's butterflies take
@@ -463,9 +464,9 @@ void realft(float data[], unsigned long n, int isign) {
     k2 = 0.5f;
     theta = -theta;
   }
-  const double u = std::sin(theta / 2.0);
+  const double u = kw_crmath::cr_sin(theta / 2.0);
   const double alpha = -2.0 * u * u;
-  const double beta = std::sin(theta);
+  const double beta = kw_crmath::cr_sin(theta);
   double wr = 1.0 + alpha;  // exp(i*theta): the loop starts at frequency 1
   double wi = beta;
   // The pair at frequency n/4 is its own mirror and already holds its final value.
@@ -507,9 +508,9 @@ void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2, un
   const float k1 = 0.5f;
   const float k2 = static_cast<float>(-0.5 * static_cast<double>(isign));
   const double theta = (two_pi_decimal / static_cast<double>(nn3)) * static_cast<double>(isign);
-  const double u = std::sin(theta / 2.0);
+  const double u = kw_crmath::cr_sin(theta / 2.0);
   const double alpha = -2.0 * u * u;
-  const double beta = std::sin(theta);
+  const double beta = kw_crmath::cr_sin(theta);
   float *block = &data[1][1][1] - 1;  // addressed from 1
 
   if (isign == 1) {
