@@ -573,17 +573,22 @@ double sin_accurate(double x) {
 
 }  // namespace detail
 
+void (*detail::observer)(int, double) = nullptr;
+
 double cr_exp(double x) {
+  if (detail::observer) detail::observer(0, x);
   double y;
   return detail::exp_fast(x, y) ? y : detail::exp_accurate(x);
 }
 
 double cr_log(double x) {
+  if (detail::observer) detail::observer(1, x);
   double y;
   return detail::log_fast(x, y) ? y : detail::log_accurate(x);
 }
 
 double cr_sin(double x) {
+  if (detail::observer) detail::observer(2, x);
   double y;
   return detail::sin_fast(x, y) ? y : detail::sin_accurate(x);
 }

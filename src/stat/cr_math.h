@@ -25,6 +25,10 @@ bool sin_fast(double x, double &y);
 double exp_accurate(double x);
 double log_accurate(double x);
 double sin_accurate(double x);
+
+// Called with (0 exp, 1 log, 2 sin) and the argument on every call while set; null by default.
+// Lets the test suite collect every argument it makes the library pass. Not thread-safe to set.
+extern void (*observer)(int function, double x);
 }  // namespace detail
 
 }  // namespace kw_crmath
