@@ -435,8 +435,10 @@ TEST(Gamma, PinnedBitsOfThePieces) {
     gcf(&q, a, a + 1.0f + rng.uniform(0.0f, 3.0f * a + 10.0f), &gln);
     fraction.push_back(q);
     fraction.push_back(gln);
-    beta.push_back(betacf((double)rng.uniform(0.1f, 40.0f), (double)rng.uniform(0.1f, 40.0f),
-                          (double)rng.uniform(0.0f, 1.0f)));
+    const float bx = rng.uniform(0.0f, 1.0f);  // drawn one by one: argument order is unspecified
+    const float bb = rng.uniform(0.1f, 40.0f);
+    const float ba = rng.uniform(0.1f, 40.0f);
+    beta.push_back(betacf((double)ba, (double)bb, (double)bx));
   }
   // Large a near x: more than 100 single-precision steps, so the runs are redone in double.
   std::vector<float> long_runs;
