@@ -137,15 +137,10 @@ std::vector<float> special_floats(std::size_t n, std::uint64_t seed, int kind) {
   return v;
 }
 
-// Hash of outputs from special_floats(kind): where two different NaNs meet, which one an
-// operation passes on is the compiler's choice of operand order (plain and sanitized builds
-// of one source differ), so for kind 4 every NaN counts as one; all other bits are pinned.
-std::uint64_t hash_special(int kind, const float *p, std::size_t n, std::uint64_t h) {
-  if (kind < 4) return kwtest::hash_bits(p, n, h);
-  std::vector<float> v(p, p + n);
-  for (float &x : v)
-    if (std::isnan(x)) x = kwtest::float_from_bits(0x7fc00000u);
-  return kwtest::hash_bits(v.data(), n, h);
+// Hash of outputs from special_floats(kind): the bits of every value that is not a NaN and
+// where the NaNs are (a NaN's sign and payload are not pinned, see kwtest::hash_bits).
+std::uint64_t hash_special(int, const float *p, std::size_t n, std::uint64_t h) {
+  return kwtest::hash_bits(p, n, h);
 }
 
 
@@ -263,7 +258,7 @@ TEST(Four1, PinnedBitsAcrossLengthsAndSpecialValues) {
         four1(one_based(x), n, sign);
         h = hash_special(kind, x.data(), x.size(), h);
       }
-  EXPECT_EQ(h, 15711270683264028235ull);
+  EXPECT_EQ(h, 7230512211222012271ull);
 }
 
 TEST(Four1, RejectsLengthsOutsideContract) {
@@ -364,7 +359,7 @@ TEST(Fourn, PinnedBitsAcrossShapesAndSpecialValues) {
         fourn(one_based(x), dims.data(), int(dims.size() - 1), sign);
         h = hash_special(kind, x.data(), x.size(), h);
       }
-  EXPECT_EQ(h, 17661459560738350307ull);
+  EXPECT_EQ(h, 10085916005934024531ull);
 }
 
 TEST(Fourn, RejectsLengthsOutsideContract) {
@@ -468,7 +463,7 @@ TEST(Realft, PinnedBitsAcrossLengthsAndSpecialValues) {
         realft(one_based(x), n, sign);
         h = hash_special(kind, x.data(), x.size(), h);
       }
-  EXPECT_EQ(h, 5285146159340772985ull);
+  EXPECT_EQ(h, 2007512966856417501ull);
 }
 
 TEST(Realft, RejectsLengthsOutsideContract) {
@@ -583,7 +578,7 @@ TEST(Rlft3, PinnedBitsAcrossShapesAndSpecialValues) {
       rlft3(v.data, v.speq, s[0], s[1], s[2], -1);
       h = hash_special(kind, v.block(), t, h);
     }
-  EXPECT_EQ(h, 15075594433604496002ull);
+  EXPECT_EQ(h, 4445018890644233922ull);
 }
 
 TEST(Rlft3, MismatchedTensorEndsSilently) {

@@ -419,3 +419,48 @@ TEST(Gamma, PinnedBits) {
   EXPECT_EQ(kwtest::hash_bits(k.data(), k.size()), 6436009345801005189ull);
   EXPECT_EQ(kwtest::hash_bits(bi.data(), bi.size()), 1418286191765399260ull);
 }
+
+// The pieces called directly: the series and the continued fraction with their ln Gamma (short
+// runs in single precision, and the reruns in double for large a near x), betacf over its
+// arguments, and gammln, whose double result is exposed as it is, over 10^6 inputs.
+TEST(Gamma, PinnedBitsOfThePieces) {
+  kwtest::Rng rng(99);
+  std::vector<float> series, fraction, beta;
+  for (int i = 0; i < 2000; i++) {
+    float p, q, gln;
+    const float a = rng.uniform(0.05f, 80.0f);
+    gser(&p, a, rng.uniform(0.0f, a + 1.0f), &gln);
+    series.push_back(p);
+    series.push_back(gln);
+    gcf(&q, a, a + 1.0f + rng.uniform(0.0f, 3.0f * a + 10.0f), &gln);
+    fraction.push_back(q);
+    fraction.push_back(gln);
+    const float bx = rng.uniform(0.0f, 1.0f);  // drawn one by one: argument order is unspecified
+    const float bb = rng.uniform(0.1f, 40.0f);
+    const float ba = rng.uniform(0.1f, 40.0f);
+    beta.push_back(betacf((double)ba, (double)bb, (double)bx));
+  }
+  // Large a near x: more than 100 single-precision steps, so the runs are redone in double.
+  std::vector<float> long_runs;
+  for (int i = 0; i < 200; i++) {
+    float p, q, gln;
+    const float a = rng.uniform(400.0f, 2e6f);
+    const float spread = 2.0f * std::sqrt(a);
+    gser(&p, a, a - rng.uniform(0.0f, spread), &gln);
+    gcf(&q, a, a + 1.0f + rng.uniform(0.0f, spread), &gln);
+    long_runs.push_back(p);
+    long_runs.push_back(q);
+    long_runs.push_back(gln);
+  }
+  std::vector<double> ln;
+  kwtest::Rng lrng(100);
+  for (int i = 0; i < 1000000; i++) {
+    const double u = (double)(lrng.next() >> 11) * 0x1p-53;
+    ln.push_back(gammln(i % 2 ? 0.001 + 200.0 * u : std::ldexp(1.0 + u, (int)(lrng.next() % 18) - 10)));
+  }
+  EXPECT_EQ(kwtest::hash_bits(series.data(), series.size()), 14022463699864162161ull) << "gser";
+  EXPECT_EQ(kwtest::hash_bits(fraction.data(), fraction.size()), 15340432779552552215ull) << "gcf";
+  EXPECT_EQ(kwtest::hash_bits(beta.data(), beta.size()), 6918578153624290425ull) << "betacf";
+  EXPECT_EQ(kwtest::hash_bits(long_runs.data(), long_runs.size()), 14206264123843408586ull) << "long runs";
+  EXPECT_EQ(kwtest::hash_bits(ln.data(), ln.size()), 9280851656843502414ull) << "gammln";
+}

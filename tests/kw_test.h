@@ -9,7 +9,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
+#include <type_traits>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -20,13 +22,22 @@ namespace kwtest {
 // Tolerance ladder in units of the single-precision epsilon.
 constexpr double eps = FLT_EPSILON;
 
-// FNV-1a over the object representation of n values: pins outputs to the bit.
+// FNV-1a over the object representation of n values: pins outputs to the bit. What the library
+// guarantees to be identical everywhere is every finite value, every infinity and which results
+// are NaN; a NaN's sign and payload follow the processor's default NaN and the compiler's
+// operand order, so every float or double NaN is hashed as the one quiet NaN.
 template <class T>
 std::uint64_t hash_bits(const T *p, std::size_t n, std::uint64_t h = 1469598103934665603ull) {
-  const unsigned char *b = reinterpret_cast<const unsigned char *>(p);
-  for (std::size_t i = 0; i < n * sizeof(T); i++) {
-    h ^= b[i];
-    h *= 1099511628211ull;
+  for (std::size_t i = 0; i < n; i++) {
+    T x = p[i];
+    if constexpr (std::is_floating_point_v<T>) {
+      if (x != x) x = std::numeric_limits<T>::quiet_NaN();
+    }
+    const unsigned char *b = reinterpret_cast<const unsigned char *>(&x);
+    for (std::size_t k = 0; k < sizeof(T); k++) {
+      h ^= b[k];
+      h *= 1099511628211ull;
+    }
   }
   return h;
 }

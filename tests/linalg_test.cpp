@@ -37,17 +37,11 @@ class Mat {
   long n_;
 };
 
-// The bits of every value that is not a NaN, and where the NaNs are. When both factors of a
-// product (or both terms of a sum) are NaN, which one the result carries, and so its sign, is
-// decided by the order in which the compiler places the operands; that changes with inlining
-// alone (the same decomposition with pythag inlined or called gives NaNs of other signs). So
-// every NaN is hashed as the same quiet NaN.
+// The bits of every value that is not a NaN, and where the NaNs are (kwtest::hash_bits): when
+// both factors of a product are NaN, which one the result carries, and so its sign, follows the
+// compiler's operand order, which changes with inlining alone.
 std::uint64_t value_hash(const float *p, std::size_t n, std::uint64_t h = 1469598103934665603ull) {
-  for (std::size_t i = 0; i < n; i++) {
-    const float x = std::isnan(p[i]) ? std::numeric_limits<float>::quiet_NaN() : p[i];
-    h = kwtest::hash_bits(&x, 1, h);
-  }
-  return h;
+  return kwtest::hash_bits(p, n, h);
 }
 std::uint64_t Mat::value_hash(std::uint64_t h) const { return ::value_hash(data(), n_, h); }
 
@@ -1040,6 +1034,72 @@ TEST(SvdInverse, PinnedBitsOverShapes) {
                0x9241ece5aa4c9452ull, 0x5b4d594eced3cb15ull, 0xcaa915e95a29bf96ull,
                0x8f1aed2e72586b46ull, 0x0778a478e95e1f6eull, 0x0d4b82666a3771b1ull,
                0xb60ffc74361135c3ull, 0x186e0ad9f84b3490ull, 0x30525d927c434e1aull});
+}
+
+// --- pins of the kernels called directly ---------------------------------------------------
+
+// Values for the pins: ordinary ones with zeros, signed zeros, subnormals, huge values,
+// infinities and NaNs among them.
+float pin_value(kwtest::Rng &rng) {
+  const std::uint64_t r = rng.next();
+  switch (r % 16) {
+    case 0: return 0.0f;
+    case 1: return -0.0f;
+    case 2: return kwtest::float_from_bits(std::uint32_t(r >> 40) & 0x807fffffu);  // subnormal
+    case 3: return ((r >> 8) & 1) ? 3.0e38f : -1.0e-30f;
+    case 4: return ((r >> 8) & 1) ? std::numeric_limits<float>::infinity() : kNaN;
+    default: return rng.uniform(-10.0f, 10.0f);
+  }
+}
+
+TEST(Products, PinnedBitsOfTheKernels) {
+  kwtest::Rng rng(4711);
+  std::uint64_t h = kwtest::hash_bits<float>(nullptr, 0);
+  // pythag over every kind of pair.
+  for (int i = 0; i < 4000; i++) {
+    const float a = pin_value(rng), b = pin_value(rng), r = pythag(a, b);
+    h = kwtest::hash_bits(&r, 1, h);
+  }
+  EXPECT_EQ(h, 7719811609730355062ull) << "pythag";
+  // Dot products of every length to 64.
+  h = kwtest::hash_bits<float>(nullptr, 0);
+  for (int n = 0; n <= 64; n++) {
+    std::vector<float> a(n + 1), b(n + 1);
+    for (int i = 0; i < n; i++) a[i] = pin_value(rng), b[i] = rng.uniform(-1.0f, 1.0f);
+    const float r = vector_vector_mult(a.data(), b.data(), n);
+    h = kwtest::hash_bits(&r, 1, h);
+  }
+  EXPECT_EQ(h, 10627991745844681330ull) << "vector_vector_mult";
+  // A * A^T, diag(d) * A, A^T and the four copy modes over several shapes.
+  std::uint64_t hf = kwtest::hash_bits<float>(nullptr, 0), hd = hf, ht = hf, hc = hf;
+  for (int m : {1, 2, 3, 7, 16, 33})
+    for (int n : {1, 4, 9, 32}) {
+      Mat A(0, m - 1, 0, n - 1), R(0, m - 1, 0, m - 1), T(0, n - 1, 0, m - 1);
+      for (int i = 0; i < m * n; i++) A.data()[i] = (i % 7 == 3) ? pin_value(rng) : rng.uniform(-2.0f, 2.0f);
+      fast_matrix_matrix_mult(A, nullptr, R, m, n, n, true, false);
+      hf = R.hash(hf);
+      matrix_transpose(A, T, m, n);
+      ht = T.hash(ht);
+      std::vector<float> d(m);
+      for (float &x : d) x = pin_value(rng);
+      diagmatrix_matrix_mult(d.data(), A, m, n);
+      hd = A.hash(hd);
+      // Modes 0..3: 0-based to 0-based, 1-based to 1-based, 0- to 1-based, 1- to 0-based.
+      Mat src1(1, m, 1, n), dst0(0, m - 1, 0, n - 1), dst1(1, m, 1, n);
+      for (int i = 0; i < m * n; i++) src1.data()[i] = rng.uniform(-3.0f, 3.0f);
+      for (int mode = 0; mode < 4; mode++) {
+        dst0.fill(-1.0f);
+        dst1.fill(-1.0f);
+        float **src = (mode == 0 || mode == 2) ? (float **)A : (float **)src1;
+        float **dst = (mode == 0 || mode == 3) ? (float **)dst0 : (float **)dst1;
+        copy_matrix(src, dst, m, n, mode);
+        hc = dst1.hash(dst0.hash(hc));
+      }
+    }
+  EXPECT_EQ(hf, 15127108454164740047ull) << "fast_matrix_matrix_mult";
+  EXPECT_EQ(ht, 2768214553829109689ull) << "matrix_transpose";
+  EXPECT_EQ(hd, 15582400790313599098ull) << "diagmatrix_matrix_mult";
+  EXPECT_EQ(hc, 15394743033125562823ull) << "copy_matrix";
 }
 
 }  // namespace

@@ -317,6 +317,24 @@ TEST(Covsrt, SpreadsCompressedBlock) {
   EXPECT_EQ(c.hash(), before);
 }
 
+// Every subset of held parameters for ma up to 7, over random symmetric blocks.
+TEST(Covsrt, PinnedBits) {
+  kwtest::Rng rng(8);
+  std::uint64_t h = kwtest::hash_bits<float>(nullptr, 0);
+  for (int ma = 1; ma <= 7; ma++)
+    for (int subset = 0; subset < (1 << ma); subset++) {
+      std::vector<int> ia(ma + 1, 0);
+      int mfit = 0;
+      for (int j = 1; j <= ma; j++) mfit += ia[j] = (subset >> (j - 1)) & 1;
+      Mat c(ma, ma);
+      for (int i = 1; i <= ma; i++)
+        for (int j = 1; j <= i; j++) c[i][j] = c[j][i] = rng.uniform(-1.0f, 1.0f);
+      covsrt(c, ma, ia.data(), mfit);
+      h = c.hash(h);
+    }
+  EXPECT_EQ(h, 17788676666227455760ull);
+}
+
 // --- mrqmin ---------------------------------------------------------------------------------
 
 // Noiseless sum of two Gaussians and a driver that runs the protocol.

@@ -17,6 +17,7 @@
 #include "../stat.h"
 #include "../stat_internal.h"
 #include "simd/simd.h"
+#include "cr_math.h"
 
 namespace {
 
@@ -118,9 +119,9 @@ void bit_reverse_runs(float data[], unsigned long width, unsigned bits, unsigned
 // every stage of four1 computes them.
 void four1_stage_coefficients(unsigned long len, int isign, double &alpha, double &beta) {
   const double theta = (two_pi_decimal / static_cast<double>(len)) * static_cast<double>(isign);
-  const double u = std::sin(theta / 2.0);
+  const double u = kw_crmath::cr_sin(theta / 2.0);
   alpha = -2.0 * u * u;
-  beta = std::sin(theta);
+  beta = kw_crmath::cr_sin(theta);
 }
 
 // Stores the next count twiddles of the recurrence as (real, imaginary) pairs, advancing
@@ -269,9 +270,9 @@ inline void fourn_block(float data[], unsigned long y0, unsigned long half, unsi
 // direction enters before the division here, after it in four1).
 void fourn_stage_coefficients(unsigned long points, int isign, double &alpha, double &beta) {
   const double theta = (static_cast<double>(isign) * two_pi_decimal) / static_cast<double>(points);
-  const double u = std::sin(theta / 2.0);
+  const double u = kw_crmath::cr_sin(theta / 2.0);
   alpha = -2.0 * u * u;
-  beta = std::sin(theta);
+  beta = kw_crmath::cr_sin(theta);
 }
 
 // The next count twiddles of the recurrence, each rounded to single as fourn's butterflies take
@@ -420,9 +421,9 @@ void realft(float data[], unsigned long n, int isign) {
     k2 = 0.5f;
     theta = -theta;
   }
-  const double u = std::sin(theta / 2.0);
+  const double u = kw_crmath::cr_sin(theta / 2.0);
   const double alpha = -2.0 * u * u;
-  const double beta = std::sin(theta);
+  const double beta = kw_crmath::cr_sin(theta);
   double wr = 1.0 + alpha;  // exp(i*theta): the loop starts at frequency 1
   double wi = beta;
   // The pair at frequency n/4 is its own mirror and already holds its final value.
@@ -465,9 +466,9 @@ void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2, un
   const float k1 = 0.5f;
   const float k2 = static_cast<float>(-0.5 * static_cast<double>(isign));
   const double theta = (two_pi_decimal / static_cast<double>(nn3)) * static_cast<double>(isign);
-  const double u = std::sin(theta / 2.0);
+  const double u = kw_crmath::cr_sin(theta / 2.0);
   const double alpha = -2.0 * u * u;
-  const double beta = std::sin(theta);
+  const double beta = kw_crmath::cr_sin(theta);
   float *block = &data[1][1][1] - 1;  // addressed from 1
 
   if (isign == 1) {

@@ -1,5 +1,6 @@
 // Model fitting: straight line, linear least squares by SVD, Levenberg-Marquardt.
 #include "../stat.h"
+#include "cr_math.h"
 
 // Straight-line fit ----------------------------------------------------------------------------
 
@@ -274,7 +275,7 @@ void fgauss(float x, float a[], float *y, float dyda[], int na) {
   int i = 1;
   for (; i + 2 <= na; i += 3) {
     const float z = (x - a[i + 1]) / a[i + 2];
-    const float ex = (float)std::exp((double)(-(z * z)));
+    const float ex = (float)kw_crmath::cr_exp((double)(-(z * z)));
     const float fac = (float)(((double)z * 2.0) * (double)(a[i] * ex));
     *y += a[i] * ex;
     dyda[i] = ex;

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "../stat.h"
+#include "cr_math.h"
 
 namespace {
 
@@ -35,11 +36,11 @@ float float_from_bits(std::uint32_t u) {
 
 // exp(-x + a ln x - gln) * factor: exponent and product in double, rounded once.
 float gamma_front(float a, float x, float gln, float factor) {
-  const double e = -(double)x + (double)a * std::log((double)x) - (double)gln;
-  return (float)(std::exp(e) * (double)factor);
+  const double e = -(double)x + (double)a * kw_crmath::cr_log((double)x) - (double)gln;
+  return (float)(kw_crmath::cr_exp(e) * (double)factor);
 }
 
-double gamma_front_double(double a, double x) { return std::exp(-x + a * std::log(x) - gammln(a)); }
+double gamma_front_double(double a, double x) { return kw_crmath::cr_exp(-x + a * kw_crmath::cr_log(x) - gammln(a)); }
 
 // P(a, x) by the series in double; false if it does not settle.
 bool long_series(double a, double x, double *p) {
@@ -86,13 +87,13 @@ double gammln(double xx) {
   const double x = xx;
   double y = xx;
   double tmp = x + 5.5;
-  tmp = tmp - (x + 0.5) * std::log(tmp);
+  tmp = tmp - (x + 0.5) * kw_crmath::cr_log(tmp);
   double ser = 1.000000000190015;
   for (int j = 0; j <= 5; j++) {
     y = y + 1.0;
     ser = ser + cof[j] / y;
   }
-  return std::log(2.5066282746310007 * ser / x) - tmp;
+  return kw_crmath::cr_log(2.5066282746310007 * ser / x) - tmp;
 }
 
 void gser(float *gamser, float a, float x, float *gln) {
@@ -198,7 +199,7 @@ float erfcc(float x) {
                               td * (-1.13520398 +
                                     td * (1.48851587 + td * (-0.82215223 + td * 0.17087277)))))));
   const double u = td * poly + (e - 1.26551223);
-  const float ans = (float)(td * std::exp(u));
+  const float ans = (float)(td * kw_crmath::cr_exp(u));
   return x >= 0.0f ? ans : (float)(2.0 - (double)ans);
 }
 
@@ -210,7 +211,7 @@ float probks(float alam) {
   for (int j = 1; j <= 100; j++) {
     const float fj = (float)j;
     const float expo = fj * (fj * a2);
-    const float term = (float)((double)fac * std::exp((double)expo));
+    const float term = (float)((double)fac * kw_crmath::cr_exp((double)expo));
     sum = sum + term;
     const double mag = (double)std::fabs(term);
     if (0.001 * (double)termbf >= mag || 1e-8 * (double)sum >= mag) return sum;
@@ -259,8 +260,8 @@ float betai(float a, float b, float x) {
   if (x == 0.0f || x == 1.0f) {
     bt = 0.0f;
   } else {
-    bt = (float)std::exp(gammln((double)apb) - gammln((double)a) - gammln((double)b) +
-                         (double)a * std::log((double)x) + (double)b * std::log(1.0 - (double)x));
+    bt = (float)kw_crmath::cr_exp(gammln((double)apb) - gammln((double)a) - gammln((double)b) +
+                         (double)a * kw_crmath::cr_log((double)x) + (double)b * kw_crmath::cr_log(1.0 - (double)x));
   }
   if ((double)x < ((double)a + 1.0) / ((double)apb + 2.0)) {
     return betacf((double)a, (double)b, (double)x) * bt / a;

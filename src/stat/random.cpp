@@ -1,6 +1,7 @@
 // Random deviates: a multiplicative congruential generator (16807 modulo 2^31 - 1) behind a
 // 32-entry shuffle table, and standard normal deviates by the polar Box-Muller method.
 #include "../stat.h"
+#include "cr_math.h"
 
 #include <climits>
 #include <cmath>
@@ -82,7 +83,7 @@ float gasdev(long *idum) {
       v2 = (float)(2.0 * (double)ran1(idum) - 1.0);
       rsq = v1 * v1 + v2 * v2;  // single precision
     } while (rsq >= 1.0f || rsq == 0.0f);
-    const float fac = (float)std::sqrt(-2.0 * std::log((double)rsq) / (double)rsq);
+    const float fac = (float)std::sqrt(-2.0 * kw_crmath::cr_log((double)rsq) / (double)rsq);
     gset = v1 * fac;
     iset = 1;
     return v2 * fac;

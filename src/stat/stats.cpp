@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "../stat.h"
+#include "cr_math.h"
 #include "work_storage.h"
 
 namespace {
@@ -281,7 +282,7 @@ float p_to_z(float p) {
   if (p == 1.0f) p = float_from_bits(0x3F7FFFFEu);  // 1 - 2^-23, so that ln w stays finite
   const float y = 1.0f - p;
   const float w = y * y;
-  const float f = (float)std::sqrt(-2.0 * std::log((double)w) / (double)w);
+  const float f = (float)std::sqrt(-2.0 * kw_crmath::cr_log((double)w) / (double)w);
   return y * f;
 }
 

@@ -14,13 +14,15 @@ void log_text_impl(const char *text) { kwhost::Host::active()->log_text(text); }
 
 }  // namespace
 
+// The resolvers have external linkage and C names: Clang resolves an ifunc's target by its
+// symbol name, which a static function inside extern "C" does not keep.
 extern "C" {
 using VersionFunction = void (*)(int *, int *, int *);
 using ShowFunction = void (*)();
 using LogFunction = void (*)(const char *);
-static VersionFunction resolve_version() { return version_impl; }
-static ShowFunction resolve_show_log_tab() { return show_log_tab_impl; }
-static LogFunction resolve_log_text() { return log_text_impl; }
+VersionFunction resolve_version() { return version_impl; }
+ShowFunction resolve_show_log_tab() { return show_log_tab_impl; }
+LogFunction resolve_log_text() { return log_text_impl; }
 void ztGetVersionOfThalorixZT(int *, int *, int *) __attribute__((ifunc("resolve_version")));
 void ztShowLogTab() __attribute__((ifunc("resolve_show_log_tab")));
 void ztLogText(const char *) __attribute__((ifunc("resolve_log_text")));

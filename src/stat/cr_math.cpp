@@ -1,0 +1,596 @@
+// Correctly rounded exp, log and sin in double precision (round to nearest), after Ziv: a fast
+// evaluation in double-double arithmetic whose error is bounded, a rounding test that returns
+// its result when every value within the bound rounds the same way, and otherwise an accurate
+// evaluation in 320-bit fixed point, far beyond what the hardest arguments of these functions
+// need (about 2^-120 relative). Exact products come from Dekker's splitting, never from a
+// fused multiply-add, so the arithmetic is the same on every machine.
+#include "cr_math.h"
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace kw_crmath {
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Double-double arithmetic: a value hi + lo with |lo| <= ulp(hi)/2.
+
+struct DD {
+  double hi, lo;
+};
+
+// a + b exactly, as a rounded sum and its error (Knuth).
+inline DD two_sum(double a, double b) {
+  const double s = a + b;
+  const double bb = s - a;
+  return {s, (a - (s - bb)) + (b - bb)};
+}
+
+// a + b exactly when |a| >= |b| or a = 0 (Dekker).
+inline DD fast_two_sum(double a, double b) {
+  const double s = a + b;
+  return {s, b - (s - a)};
+}
+
+// a = hi + lo with hi holding the upper 26 bits (Veltkamp); |a| < 2^996.
+inline void split(double a, double &hi, double &lo) {
+  const double c = 134217729.0 * a;  // 2^27 + 1
+  hi = c - (c - a);
+  lo = a - hi;
+}
+
+// a * b exactly, as a rounded product and its error (Dekker); no overflow or underflow.
+inline DD two_prod(double a, double b) {
+  const double p = a * b;
+  double ah, al, bh, bl;
+  split(a, ah, al);
+  split(b, bh, bl);
+  return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
+}
+
+// Products and sums of double-doubles, relative error below 2^-102.
+inline DD dd_mul(DD a, DD b) {
+  DD p = two_prod(a.hi, b.hi);
+  p.lo += a.hi * b.lo + a.lo * b.hi;
+  return fast_two_sum(p.hi, p.lo);
+}
+inline DD dd_add(DD a, DD b) {
+  DD s = two_sum(a.hi, b.hi);
+  s.lo += a.lo + b.lo;
+  return fast_two_sum(s.hi, s.lo);
+}
+
+// The rounding test: y carries a relative error below eps; if both ends of the interval round
+// to the same double, so does the exact value (rounding is monotonic), and that is the result.
+inline bool rounds_alike(DD y, double eps, double &out) {
+  const double err = eps * (y.hi < 0 ? -y.hi : y.hi);
+  const double a = y.hi + (y.lo - err);
+  const double b = y.hi + (y.lo + err);
+  if (a != b) return false;
+  out = a;
+  return true;
+}
+
+// Round to the nearest integer, as a double, for |t| < 2^51.
+inline double nearest_integer(double t) {
+  const double shifter = 0x1.8p52;
+  return (t + shifter) - shifter;
+}
+
+inline std::uint64_t bits_of(double x) {
+  std::uint64_t u;
+  std::memcpy(&u, &x, sizeof u);
+  return u;
+}
+inline double double_of(std::uint64_t u) {
+  double x;
+  std::memcpy(&x, &u, sizeof x);
+  return x;
+}
+// 2^e for -1022 <= e <= 1023.
+inline double pow2(int e) { return double_of(std::uint64_t(e + 1023) << 52); }
+
+// ---------------------------------------------------------------------------------------------
+// Fixed point for the accurate paths: 384-bit two's complement, 64 integer and 320 fraction
+// bits, little-endian words. Products and quotients truncate, each losing below 2^-320.
+
+struct Fixed {
+  std::uint64_t w[6];
+};
+constexpr int kWords = 6;
+constexpr int kFractionBits = 320;
+
+#include "cr_math_tables.inc"
+
+using u128 = unsigned __int128;
+
+inline bool negative(const Fixed &a) { return (a.w[kWords - 1] >> 63) != 0; }
+inline bool is_zero(const Fixed &a) {
+  for (std::uint64_t x : a.w)
+    if (x != 0) return false;
+  return true;
+}
+
+Fixed add(const Fixed &a, const Fixed &b) {
+  Fixed r;
+  unsigned carry = 0;
+  for (int i = 0; i < kWords; i++) {
+    const u128 s = (u128)a.w[i] + b.w[i] + carry;
+    r.w[i] = (std::uint64_t)s;
+    carry = (unsigned)(s >> 64);
+  }
+  return r;
+}
+Fixed neg(const Fixed &a) {
+  Fixed r;
+  unsigned carry = 1;
+  for (int i = 0; i < kWords; i++) {
+    const u128 s = (u128)(~a.w[i]) + carry;
+    r.w[i] = (std::uint64_t)s;
+    carry = (unsigned)(s >> 64);
+  }
+  return r;
+}
+Fixed sub(const Fixed &a, const Fixed &b) { return add(a, neg(b)); }
+Fixed magnitude(const Fixed &a) { return negative(a) ? neg(a) : a; }
+
+Fixed mul(const Fixed &a, const Fixed &b) {
+  const Fixed x = magnitude(a), y = magnitude(b);
+  std::uint64_t p[2 * kWords] = {};
+  for (int i = 0; i < kWords; i++) {
+    std::uint64_t carry = 0;
+    for (int j = 0; j < kWords; j++) {
+      const u128 t = (u128)x.w[i] * y.w[j] + p[i + j] + carry;
+      p[i + j] = (std::uint64_t)t;
+      carry = (std::uint64_t)(t >> 64);
+    }
+    p[i + kWords] = carry;
+  }
+  Fixed r;
+  for (int i = 0; i < kWords; i++) r.w[i] = p[i + kFractionBits / 64];
+  return negative(a) != negative(b) ? neg(r) : r;
+}
+
+Fixed mul_small(const Fixed &a, std::uint64_t n) {
+  const Fixed x = magnitude(a);
+  Fixed r;
+  std::uint64_t carry = 0;
+  for (int i = 0; i < kWords; i++) {
+    const u128 t = (u128)x.w[i] * n + carry;
+    r.w[i] = (std::uint64_t)t;
+    carry = (std::uint64_t)(t >> 64);
+  }
+  return negative(a) ? neg(r) : r;
+}
+
+Fixed div_small(const Fixed &a, std::uint64_t n) {
+  const Fixed x = magnitude(a);
+  Fixed r;
+  u128 rem = 0;
+  for (int i = kWords - 1; i >= 0; i--) {
+    const u128 cur = (rem << 64) | x.w[i];
+    r.w[i] = (std::uint64_t)(cur / n);
+    rem = cur % n;
+  }
+  return negative(a) ? neg(r) : r;
+}
+
+// x exactly, for 2^-260 <= |x| < 2^62 or x = 0.
+Fixed from_double(double x) {
+  Fixed r = {};
+  if (x == 0) return r;
+  const std::uint64_t u = bits_of(x);
+  const int e = int((u >> 52) & 0x7ff) - 1075;  // x = m * 2^e
+  const std::uint64_t m = (u & ((1ull << 52) - 1)) | (1ull << 52);
+  const int shift = e + kFractionBits;  // bit position of m's lowest bit
+  const int word = shift / 64, bit = shift % 64;
+  r.w[word] = m << bit;
+  if (bit != 0 && word + 1 < kWords) r.w[word + 1] = m >> (64 - bit);
+  return (u >> 63) ? neg(r) : r;
+}
+
+// Index of the highest set bit of a non-zero magnitude.
+int top_bit(const Fixed &a) {
+  for (int i = kWords - 1; i >= 0; i--)
+    if (a.w[i] != 0) return 64 * i + 63 - __builtin_clzll(a.w[i]);
+  return -1;
+}
+
+// Bits [from, from + 64) of a magnitude (zero outside), as one word.
+std::uint64_t bits_at(const Fixed &a, int from) {
+  if (from <= -64 || from >= 64 * kWords) return 0;
+  if (from < 0) return a.w[0] << -from;
+  const int word = from / 64, bit = from % 64;
+  std::uint64_t r = a.w[word] >> bit;
+  if (bit != 0 && word + 1 < kWords) r |= a.w[word + 1] << (64 - bit);
+  return r;
+}
+
+// Whether any bit below position `below` of a magnitude is set.
+bool any_bits_below(const Fixed &a, int below) {
+  for (int i = 0; i < kWords && 64 * i < below; i++) {
+    const int n = below - 64 * i;
+    const std::uint64_t mask = n >= 64 ? ~0ull : ((1ull << n) - 1);
+    if (a.w[i] & mask) return true;
+  }
+  return false;
+}
+
+// a * 2^scale rounded to the nearest double, subnormal and overflowing results included. a is
+// within a few units of 2^-320 of a value that is no midpoint (these functions meet none at
+// the arguments that reach here), so rounding its bits is rounding the value.
+double round_to_double(const Fixed &a, int scale) {
+  if (is_zero(a)) return 0.0;
+  const bool minus = negative(a);
+  const Fixed m = magnitude(a);
+  const int top = top_bit(m);
+  // Lowest kept bit: 53 significant bits, or fewer where the result is subnormal.
+  int low = top - 52;
+  const int subnormal_low = -1074 + kFractionBits - scale;
+  if (low < subnormal_low) low = subnormal_low;
+  std::uint64_t q = 0;
+  if (low <= top) q = bits_at(m, low) & ((1ull << (top - low + 1)) - 1);
+  if (low <= top + 1) {
+    const bool half = (bits_at(m, low - 1) & 1) != 0;
+    if (half && (any_bits_below(m, low - 1) || (q & 1))) q++;
+  }
+  // q 2^e2: q < 2^52 only where e2 = -1074 (subnormal, or zero).
+  int e2 = low - kFractionBits + scale;
+  if (q == (1ull << 53)) {
+    q >>= 1;
+    e2++;
+  }
+  std::uint64_t u;
+  if (q < (1ull << 52)) {
+    u = q;
+  } else {
+    const int biased = e2 + 52 + 1023;
+    u = biased >= 2047 ? 0x7ffull << 52 : (std::uint64_t(biased) << 52) | (q - (1ull << 52));
+  }
+  return double_of(u | (minus ? 1ull << 63 : 0));
+}
+
+// Fixed value to a double-double (|a| well inside the normal range), error below 2^-105 relative.
+DD to_dd(const Fixed &a) {
+  const bool minus = negative(a);
+  const Fixed m = magnitude(a);
+  const int top = top_bit(m);
+  const std::uint64_t hi_bits = bits_at(m, top - 52) & ((1ull << 53) - 1);
+  const std::uint64_t lo_bits = bits_at(m, top - 105) & ((1ull << 53) - 1);
+  const double scale = pow2(top - 52 - kFractionBits);
+  const DD r = fast_two_sum((double)hi_bits * scale, (double)lo_bits * scale * 0x1p-53);
+  return minus ? DD{-r.hi, -r.lo} : r;
+}
+
+// |x| * 2/pi = 4n + q + f with integer q in 0..3 and -1/2 <= f <= 1/2, for finite |x| >= 2^-60,
+// from 1536 bits of 2/pi: the bits that would only add multiples of 4 are never formed, and
+// the error of f stays below 2^-318 for every double.
+Fixed reduce_quadrant(double x, int &q) {
+  const std::uint64_t u = bits_of(x) & ~(1ull << 63);
+  int e = int(u >> 52);
+  std::uint64_t m = u & ((1ull << 52) - 1);
+  if (e == 0) {
+    e = 1;
+  } else {
+    m |= 1ull << 52;
+  }
+  e -= 1075;  // |x| = m * 2^e
+  // m * G, G = 2/pi * 2^1536 truncated, as 25 little-endian words.
+  std::uint64_t p[25];
+  std::uint64_t carry = 0;
+  for (int i = 0; i < 24; i++) {
+    const u128 t = (u128)m * kTwoByPiBits[23 - i] + carry;
+    p[i] = (std::uint64_t)t;
+    carry = (std::uint64_t)(t >> 64);
+  }
+  p[24] = carry;
+  // |x| * 2/pi = (m G) * 2^(e - 1536): fixed point with 320 fraction bits starts at bit s.
+  const int s = 1536 - kFractionBits - e;
+  Fixed v;
+  for (int i = 0; i < kWords; i++) {
+    std::uint64_t word = 0;
+    const int pos = s + 64 * i;
+    const int wi = pos >> 6, bi = pos & 63;  // pos >= 0 for |x| >= 2^-60
+    if (wi < 25) word = p[wi] >> bi;
+    if (bi != 0 && wi + 1 < 25) word |= p[wi + 1] << (64 - bi);
+    v.w[i] = word;
+  }
+  q = int(v.w[kWords - 1] & 3);
+  v.w[kWords - 1] = 0;
+  if (v.w[kWords - 2] >> 63) {  // fraction above 1/2: round the quadrant up
+    q = (q + 1) & 3;
+    v.w[kWords - 1] = ~0ull;
+  }
+  return v;
+}
+
+// sin(r) (cosine = false) or cos(r), |r| <= 0.8, by their Taylor series.
+Fixed sin_cos_series(const Fixed &r, bool cosine) {
+  const Fixed r2 = mul(r, r);
+  Fixed term = cosine ? from_double(1.0) : r;
+  Fixed sum = term;
+  for (std::uint64_t n = cosine ? 0 : 1; !is_zero(term); n += 2) {
+    term = neg(div_small(mul(term, r2), (n + 1) * (n + 2)));
+    sum = add(sum, term);
+  }
+  return sum;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fast paths.
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// exp(r) for |r| <= ln2/256 (r a double-double): 1 + r + r^2/2 exactly as double-doubles, the
+// rest of the series to r^7 in double; relative error below 2^-77.
+DD exp_small(DD r) {
+  const double rh = r.hi, rl = r.lo;
+  const double q = rh * rh * rh * (1.0 / 6 + rh * (1.0 / 24 + rh * (1.0 / 120 + rh * (1.0 / 720 + rh * (1.0 / 5040)))));
+  const DD sq = two_prod(rh, rh);
+  const double small = q + (rl + (0.5 * sq.lo + rh * rl));
+  const DD u = two_sum(0.5 * sq.hi, small);
+  const DD v = two_sum(1.0, rh);
+  DD w = two_sum(v.hi, u.hi);
+  w.lo += v.lo + u.lo;
+  return fast_two_sum(w.hi, w.lo);
+}
+
+}  // namespace
+
+namespace detail {
+
+bool exp_fast(double x, double &y) {
+  if (x != x) {
+    y = x + x;
+    return true;
+  }
+  if (x > 709.79) {  // past log(DBL_MAX) = 709.7827...
+    y = kInf;
+    return true;
+  }
+  if (x < -745.2) {  // below -1075 ln 2 = -745.1332...: under half the smallest subnormal
+    y = 0.0;
+    return true;
+  }
+  if (x > -0x1p-54 && x < 0x1p-54) {  // 1 + x is within half an ulp of 1
+    y = 1.0;
+    return true;
+  }
+  // x = (128 m + j) ln2/128 + r, |r| <= ln2/256; x - k L1 is exact (Sterbenz) and so are the
+  // products k L1, k L2 (35-bit pieces, |k| < 2^18).
+  const double kd = nearest_integer(x * 0x1.71547652b82fep+7);
+  const int k = (int)kd;
+  const double rh0 = x - kd * kLn2By128[0];
+  DD r = two_sum(rh0, -(kd * kLn2By128[1]));
+  r.lo -= kd * kLn2By128[2];
+  r = fast_two_sum(r.hi, r.lo);
+  const int j = k & 127;
+  const int m = (k - j) / 128;
+  if (m < -1021) return false;  // subnormal or near it: the accurate path rounds those
+  const DD e = exp_small(r);
+  const DD t = {kExp2Table[j][0], kExp2Table[j][1]};
+  DD p = two_prod(t.hi, e.hi);
+  p.lo += t.hi * e.lo + t.lo * e.hi;
+  p = fast_two_sum(p.hi, p.lo);
+  double z;
+  if (!rounds_alike(p, 0x1p-70, z)) return false;
+  // Exact scaling; 2^1024 (m = 1024) overflows to +inf as it should.
+  y = m <= 1023 ? z * pow2(m) : z * pow2(1023) * 2.0;
+  return true;
+}
+
+bool log_fast(double x, double &y) {
+  if (x != x) {
+    y = x + x;
+    return true;
+  }
+  if (x <= 0) {
+    y = x == 0 ? -kInf : std::numeric_limits<double>::quiet_NaN();
+    return true;
+  }
+  if (x == kInf) {
+    y = kInf;
+    return true;
+  }
+  int e = 0;
+  if (x < 0x1p-1022) {
+    x *= 0x1p52;
+    e = -52;
+  }
+  // x = 2^e m with sqrt(1/2) < m <= sqrt(2), so that e ln2 and ln m never cancel.
+  std::uint64_t u = bits_of(x);
+  e += int(u >> 52) - 1023;
+  u &= (1ull << 52) - 1;
+  if (u > 0x6a09e667f3bcdull) {
+    u |= 1022ull << 52;
+    e += 1;
+  } else {
+    u |= 1023ull << 52;
+  }
+  const double m = double_of(u);
+  // c close to 1/m from the table: m c - 1 = z exactly as a double-double, |z| <= 2^-9.5.
+  const int i = (int)((m - 1.0) * 512.0 + 150.5) - 150;
+  const double *row = kLogTable[i + 150];
+  const DD p = two_prod(m, row[0]);
+  const DD z = two_sum(p.hi - 1.0, p.lo);
+  // ln(1 + z) = z - z^2/2 exactly as double-doubles, z^3/3 ... z^10/10 in double.
+  const double zh = z.hi;
+  const double q = zh * zh * zh *
+                   (1.0 / 3 + zh * (-0.25 + zh * (0.2 + zh * (-1.0 / 6 + zh * (1.0 / 7 + zh * (-0.125 +
+                   zh * (1.0 / 9 + zh * -0.1)))))));
+  const DD sq = two_prod(zh, zh);
+  const double small = q + (z.lo - 0.5 * (sq.lo + 2.0 * zh * z.lo));
+  DD l = two_sum(zh, -0.5 * sq.hi);
+  l.lo += small;
+  l = fast_two_sum(l.hi, l.lo);
+  // + ln(1/c) + e ln2.
+  l = dd_add({row[1], row[2]}, l);
+  const double ed = (double)e;
+  DD t = two_sum(ed * kLn2[0], l.hi);
+  t.lo += ed * kLn2[1] + l.lo;
+  t = fast_two_sum(t.hi, t.lo);
+  return rounds_alike(t, 0x1p-67, y);
+}
+
+bool sin_fast(double x, double &y) {
+  const double ax = x < 0 ? -x : x;
+  if (x != x || ax == kInf) {
+    y = x - x;  // NaN
+    return true;
+  }
+  if (ax < 0x1p-26) {  // x^3/6 is below a quarter ulp of x
+    y = x;
+    return true;
+  }
+  // |x| = n pi/2 + r, |r| <= pi/4 (+ a little), r as a double-double, q = n mod 4.
+  int q = 0;
+  DD r = {ax, 0.0};
+  if (ax > 0x1.921fb54442d18p-1) {
+    bool reduced = false;
+    if (ax < 0x1p20) {
+      // Cody and Waite: k P1 and k P2 are exact (33-bit pieces, k < 2^20), x - k P1 too.
+      const double kd = nearest_integer(ax * kTwoByPi);
+      const DD w = two_sum(ax - kd * kPiBy2Pieces[0], -(kd * kPiBy2Pieces[1]));
+      const DD v = two_sum(w.hi, -(kd * kPiBy2Pieces[2]));
+      r = fast_two_sum(v.hi, (w.lo + v.lo) - kd * kPiBy2Pieces[3]);
+      q = int((std::int64_t)kd & 3);
+      // Close to a multiple of pi/2 the pieces' rounding would show: reduce exactly instead.
+      reduced = r.hi > 0x1p-30 || r.hi < -0x1p-30;
+    }
+    if (!reduced) r = dd_mul(to_dd(reduce_quadrant(ax, q)), {kPiBy2[0], kPiBy2[1]});
+  }
+  // sin or cos of |r| from the table at a = i/64 nearest |r| and d = |r| - a, |d| <= 1/128.
+  const bool cosine = (q & 1) != 0;
+  bool minus = (q & 2) != 0;
+  if (x < 0) minus = !minus;
+  if (r.hi < 0) {
+    r = {-r.hi, -r.lo};
+    if (!cosine) minus = !minus;
+  }
+  const int i = (int)(r.hi * 64.0 + 0.5);
+  const DD d = two_sum(r.hi - (double)i * 0.015625, r.lo);
+  const double dh = d.hi, d2 = dh * dh;
+  // sin d = d - d^3/6 (double-doubles) + d^5 (1/120 - d^2/5040 + d^4/362880);
+  // cos d - 1 = -d^2/2 (double-double) + d^4 (1/24 - d^2/720 + d^4/40320 - d^6/3628800).
+  const DD sq = two_prod(dh, dh);
+  const DD dsq = {sq.hi, sq.lo + 2.0 * dh * d.lo};
+  const DD cube = dd_mul(dsq, d);
+  const DD sixth = dd_mul(cube, {0x1.5555555555555p-3, 0x1.5555555555555p-57});
+  DD sd = two_sum(d.hi, -sixth.hi);
+  sd.lo += (d.lo - sixth.lo) + d2 * d2 * dh * (1.0 / 120 + d2 * (-1.0 / 5040 + d2 * (1.0 / 362880)));
+  sd = fast_two_sum(sd.hi, sd.lo);
+  DD cm = {-0.5 * dsq.hi, -0.5 * dsq.lo + d2 * d2 * (1.0 / 24 + d2 * (-1.0 / 720 + d2 * (1.0 / 40320 + d2 * (-1.0 / 3628800))))};
+  cm = fast_two_sum(cm.hi, cm.lo);
+  DD res;
+  if (i == 0) {
+    res = cosine ? dd_add({1.0, 0.0}, cm) : sd;
+  } else {
+    const DD s = {kSinCosTable[i][0], kSinCosTable[i][1]};
+    const DD c = {kSinCosTable[i][2], kSinCosTable[i][3]};
+    if (cosine) {  // cos(a + d) = c + c (cos d - 1) - s sin d
+      res = dd_add(c, dd_add(dd_mul(c, cm), dd_mul({-s.hi, -s.lo}, sd)));
+    } else {  // sin(a + d) = s + s (cos d - 1) + c sin d
+      res = dd_add(s, dd_add(dd_mul(s, cm), dd_mul(c, sd)));
+    }
+  }
+  double z;
+  if (!rounds_alike(res, 0x1p-70, z)) return false;
+  y = minus ? -z : z;
+  return true;
+}
+
+double exp_accurate(double x) {
+  // x = k ln2 + r, |r| <= ln2/2 (+ a little); e^x = 2^k e^r, e^r by its series.
+  const double kd = nearest_integer(x * 0x1.71547652b82fep+0);
+  const Fixed kln2 = mul_small(kFixedLn2, (std::uint64_t)(kd < 0 ? -kd : kd));
+  const Fixed r = kd < 0 ? add(from_double(x), kln2) : sub(from_double(x), kln2);
+  Fixed term = from_double(1.0);
+  Fixed sum = term;
+  for (std::uint64_t n = 1; !is_zero(term); n++) {
+    term = div_small(mul(term, r), n);
+    sum = add(sum, term);
+  }
+  return round_to_double(sum, (int)kd);
+}
+
+double log_accurate(double x) {
+  // x = 2^e m, sqrt(1/2) < m <= sqrt(2); ln m = 2 atanh(s), s = (m - 1)/(m + 1).
+  std::uint64_t u = bits_of(x);
+  int e = int(u >> 52);
+  std::uint64_t mant = u & ((1ull << 52) - 1);
+  if (e == 0) {  // subnormal: normalise the significand
+    const int shift = __builtin_clzll(mant) - 11;
+    mant <<= shift;
+    e = 1 - shift;
+  }
+  mant |= 1ull << 52;
+  e -= 1023;
+  // m = mant / one, with one = 2^53 where mant / 2^52 is above sqrt(2).
+  std::uint64_t one = 1ull << 52;
+  if (mant > 0x16a09e667f3bcdull) {
+    one = 1ull << 53;
+    e += 1;
+  }
+  const bool below = mant < one;
+  const std::uint64_t num = below ? one - mant : mant - one;
+  const std::uint64_t den = mant + one;  // < 2^54
+  // s = num/den to 320 fraction bits: long division of num 2^320 by one word.
+  Fixed s;
+  u128 rem = num;
+  s.w[kWords - 1] = 0;  // num < den: no integer part
+  for (int i = kWords - 2; i >= 0; i--) {
+    const u128 cur = rem << 64;
+    s.w[i] = (std::uint64_t)(cur / den);
+    rem = cur % den;
+  }
+  if (below) s = neg(s);
+  const Fixed s2 = mul(s, s);
+  Fixed power = s, sum = s;
+  for (std::uint64_t n = 3; !is_zero(power); n += 2) {
+    power = mul(power, s2);
+    sum = add(sum, div_small(power, n));
+  }
+  sum = add(sum, sum);
+  const Fixed eln2 = mul_small(kFixedLn2, (std::uint64_t)(e < 0 ? -e : e));
+  sum = e < 0 ? sub(sum, eln2) : add(sum, eln2);
+  return round_to_double(sum, 0);
+}
+
+double sin_accurate(double x) {
+  const double ax = x < 0 ? -x : x;
+  int q = 0;
+  Fixed r;
+  if (ax > 0x1.921fb54442d18p-1) {
+    r = mul(reduce_quadrant(ax, q), kFixedPiBy2);
+  } else {
+    r = from_double(ax);
+  }
+  Fixed v = sin_cos_series(r, (q & 1) != 0);
+  if (((q & 2) != 0) != (x < 0)) v = neg(v);
+  return round_to_double(v, 0);
+}
+
+}  // namespace detail
+
+void (*detail::observer)(int, double) = nullptr;
+
+double cr_exp(double x) {
+  if (detail::observer) detail::observer(0, x);
+  double y;
+  return detail::exp_fast(x, y) ? y : detail::exp_accurate(x);
+}
+
+double cr_log(double x) {
+  if (detail::observer) detail::observer(1, x);
+  double y;
+  return detail::log_fast(x, y) ? y : detail::log_accurate(x);
+}
+
+double cr_sin(double x) {
+  if (detail::observer) detail::observer(2, x);
+  double y;
+  return detail::sin_fast(x, y) ? y : detail::sin_accurate(x);
+}
+
+}  // namespace kw_crmath
