@@ -16,6 +16,13 @@ extern float gset;
 extern int iset;
 }  // namespace kw_random_state
 
+namespace kw_beta_detail {
+// I_x(a, b) evaluated in double throughout with room to settle, given x and its complement
+// y = 1 - x separately, so that a statistic near the end of the range keeps its precision.
+// NaN when the fraction cannot settle (a and b far beyond 1e12).
+float ibeta(double a, double b, double x, double y);
+}  // namespace kw_beta_detail
+
 namespace kw_sort_detail {
 // The quicksort of sort (brr null) or sort2 over arr[1..n], with a work stack of nstack
 // entries and the given overflow message; returns the peak number of stack entries in use.
