@@ -9,6 +9,9 @@
 // - Results are single precision; where a step is carried in double precision and rounded,
 //   the routine's comment in its source says so, because results depend on it to the bit.
 // - Routines keep no state between calls unless their comment says otherwise.
+// - Threads: every routine may run in parallel threads on distinct arrays, except ran1 and
+//   gasdev (one generator for the whole process, see there). The Levenberg-Marquardt state of
+//   mrqmin and the non-convergence flag of svdcmp are kept per thread.
 #ifndef KELVARINWIZARD_STAT_H
 #define KELVARINWIZARD_STAT_H
 
@@ -121,8 +124,14 @@ KELVARINWIZARD_API void fpoly(float x, float p[], int np);
 // finishes, leaving in covar (1..ma x 1..ma) the covariance with zero rows and columns for held
 // parameters, and releases the state. After every call a, *chisq and alpha (1..mfit x 1..mfit,
 // compressed numbering) describe the best point so far. A start while a fit is active releases
-// that fit first; a step or finish with no fit started changes nothing and returns.
-// Thread rule: the state is process-wide; one fit at a time, from one thread.
+// that fit first; a step or finish with no fit started changes nothing and returns. ma and the
+// number of fitted parameters are those of the start call: a step or finish with another ma
+// ends the process ("mrqmin: parameter count changed since the start of the fit"), and so does
+// one with another number of non-zero ia ("mrqmin: fitted-parameter count changed since the
+// start of the fit"); x, y, sig, ndata and funcs are the caller's to keep unchanged.
+// Thread rule: the state belongs to the calling thread, so voxel-wise fits may run in parallel
+// threads, one fit per thread from its start to its finish, each thread with its own arrays.
+// A thread that ends with a fit still active leaks that fit's state.
 KELVARINWIZARD_API void mrqmin(float x[], float y[], float sig[], int ndata, float a[], int ia[], int ma,
                                float **covar, float **alpha, float *chisq,
                                void (*funcs)(float, float[], float *, float[], int), float *alamda);
@@ -274,7 +283,8 @@ KELVARINWIZARD_API void pearsn_inc(float x, float y, float &count, float &sumX, 
 // from |*idum|; afterwards *idum holds the generator value (1..2147483646) and must be passed
 // back unchanged to continue; a larger positive value is reduced modulo 2147483647 (a residue
 // of 0 re-initialises as the zero seed). Keeps a process-wide shuffle table: not re-entrant,
-// one thread at a time, shared with gasdev.
+// one thread at a time, shared with gasdev. The generator is one for the whole process: a seed
+// set in one thread governs the draws of all threads.
 KELVARINWIZARD_API float ran1(long *idum);
 
 // Standard normal deviate from pairs of ran1(idum) values (polar method); every second call

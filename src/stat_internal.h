@@ -3,8 +3,8 @@
 #define KELVARINWIZARD_STAT_INTERNAL_H
 
 // Set by svdcmp when a singular value did not converge within its sweep limit; cleared at
-// every svdcmp entry. Process-wide and not thread-safe.
-extern bool NoConvergenceInSVD;
+// every svdcmp entry. One per thread: read it in the thread that made the call.
+extern thread_local bool NoConvergenceInSVD;
 
 // The generator state behind ran1 and gasdev: the shuffle table, the value last taken from it
 // (0 until the first call initialises), the saved normal deviate and whether it is still to be

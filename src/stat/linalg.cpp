@@ -9,7 +9,8 @@
 #include "../stat.h"
 #include "../stat_internal.h"
 
-bool NoConvergenceInSVD = false;
+// One flag per thread, so that decompositions in parallel threads do not share it.
+thread_local bool NoConvergenceInSVD = false;
 
 namespace {
 
