@@ -29,6 +29,10 @@ namespace kw_sort_detail {
 // n = 0 returns 0 at once. Lets the tests observe the stack bound and the overflow guard.
 unsigned long quicksort_peak(unsigned long n, float arr[], float brr[], unsigned long nstack,
                              const char *overflow_message);
+// sort (brr null) or sort2, and select with 1 <= k <= n (its result in *result); both return
+// their work: elements partitioned plus heapsort sift steps, which the tests bound by n log n.
+unsigned long sort_work(unsigned long n, float arr[], float brr[]);
+unsigned long select_work(unsigned long k, unsigned long n, float arr[], float *result);
 }  // namespace kw_sort_detail
 
 #endif  // KELVARINWIZARD_STAT_INTERNAL_H
