@@ -28,7 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     gser(&p, a, x, &gln);
     gcf(&c, a, x, &gln);
     KWFUZZ_REQUIRE(probability_or_nan(p) && probability_or_nan(c));
-    if (!std::isnan(a) && std::isfinite(x)) KWFUZZ_REQUIRE(std::fabs((double)p + c - 1.0) <= 1e-5);
+    // The single-precision runs carry ln Gamma(a) rounded to float, up to 2^-10 off before the
+    // double path takes over: P + Q = 1 to that much.
+    if (!std::isnan(a) && std::isfinite(x)) KWFUZZ_REQUIRE(std::fabs((double)p + c - 1.0) <= 2e-3);
   }
   KWFUZZ_REQUIRE(std::isnan(x) ? std::isnan(probks(x)) : probability(probks(x)));
   const float e = erfcc(x);
@@ -45,15 +47,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   // Conversions: probabilities in [0, 1], NaN for NaN, and p_to_t(t_to_p(t)) maps back.
   const unsigned long df = 1 + (in.byte() | (unsigned long)in.byte() << 8 | (unsigned long)in.byte() << 16);
-  const float t = std::fmod(x, 50.0f);
-  const float pt = t_to_p(t, df), pf = F_to_p(std::fabs(t), 3, df), pr = r_to_p(std::fmod(x, 1.0f), df + 2);
-  KWFUZZ_REQUIRE(std::isnan(x) ? std::isnan(pt) && std::isnan(pf) && std::isnan(pr)
+  const float t = std::fmod(x, 50.0f), r = std::fmod(x, 1.0f);  // NaN for x = NaN or +-inf
+  const float pt = t_to_p(t, df), pf = F_to_p(std::fabs(t), 3, df), pr = r_to_p(r, df + 2);
+  KWFUZZ_REQUIRE(std::isnan(t) ? std::isnan(pt) && std::isnan(pf) && std::isnan(pr)
                                : probability(pt) && probability(pf) && probability(pr));
   const float back = p_to_t(pt, df);
-  if (std::isnan(x)) KWFUZZ_REQUIRE(std::isnan(back) && std::isnan(p_to_F(x, 3, df)) && std::isnan(p_to_r(x, df)));
+  if (std::isnan(t)) KWFUZZ_REQUIRE(std::isnan(back) && std::isnan(p_to_F(t, 3, df)) && std::isnan(p_to_r(t, df)));
   // Within the reachable range (|t| up to 54) the search lands within its last step (2^-11
   // in t) of the crossing: the probability there is close to pt.
-  if (!std::isnan(x) && pt > 1e-6f && pt < 0.999f)
+  if (!std::isnan(t) && pt > 1e-6f && pt < 0.999f)
     KWFUZZ_REQUIRE(std::fabs(t_to_p(back, df) - pt) <= 0.02f * pt + 1e-4f);
 
   // Running sums over fuzzed pairs: r in [-1, 1] or NaN, the count exact.

@@ -299,8 +299,9 @@ KELVARINWIZARD_API float gasdev(long *idum);
 // ---------------------------------------------------------------------------------------------
 
 // Sorts arr[1..n] ascending in place (quicksort; equal keys in no particular order, except for
-// n <= 7, where their order is kept). Allocates and releases a small work stack; n = 0 returns
-// at once. No state between calls.
+// n <= 7, where their order is kept). A part reached through log2 n unbalanced partitions is
+// finished by heapsort, so no input takes more than O(n log n). Allocates and releases a small
+// work stack; n = 0 returns at once. No state between calls.
 KELVARINWIZARD_API void sort(unsigned long n, float arr[]);
 
 // As sort, and makes every move of arr[1..n] in brr[1..n] too, so each key keeps its companion.
@@ -311,7 +312,8 @@ KELVARINWIZARD_API void sort2(unsigned long n, float arr[], float brr[]);
 KELVARINWIZARD_API void hpsort(unsigned long n, float ra[]);
 
 // Returns the k-th smallest (k = 1 the smallest) of arr[1..n], rearranging arr so that arr[k]
-// holds it, with nothing larger before and nothing smaller after. Allocates nothing. For k
+// holds it, with nothing larger before and nothing smaller after; O(n log n) at worst (a range
+// reached through log2 n unbalanced partitions is heapsorted). Allocates nothing. For k
 // outside 1..n (n = 0 included) returns NaN and leaves arr untouched.
 KELVARINWIZARD_API float select(unsigned long k, unsigned long n, float arr[]);
 
