@@ -3,8 +3,11 @@
 #define KELVARINWIZARD_STAT_INTERNAL_H
 
 // Set by svdcmp when a singular value did not converge within its sweep limit; cleared at
-// every svdcmp entry. One per thread: read it in the thread that made the call.
-extern thread_local bool NoConvergenceInSVD;
+// every svdcmp entry. One per thread: read it in the thread that made the call. The general
+// TLS access model keeps the sanitized build's null check sound: with the initial-exec model
+// the linker turns the address computation into an instruction that sets no flags, and the
+// check then tests stale ones.
+extern thread_local bool NoConvergenceInSVD __attribute__((tls_model("global-dynamic")));
 
 // The generator state behind ran1 and gasdev: the shuffle table, the value last taken from it
 // (0 until the first call initialises), the saved normal deviate and whether it is still to be
