@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace kwfuzz {
@@ -36,6 +38,16 @@ class Input {
   std::size_t size_;
 };
 
+// A property that must hold: on failure, names the source line and aborts, which libFuzzer
+// reports as a crash with the input that caused it.
+inline void require(bool ok, const char *file, int line) {
+  if (ok) return;
+  std::fprintf(stderr, "property failed at %s:%d\n", file, line);
+  std::abort();
+}
+
 }  // namespace kwfuzz
+
+#define KWFUZZ_REQUIRE(condition) kwfuzz::require((condition), __FILE__, __LINE__)
 
 #endif  // KELVARINWIZARD_FUZZ_INPUT_H

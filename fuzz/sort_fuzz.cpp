@@ -62,6 +62,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const float kth = select(k, n, keys);  // k may lie outside 1..n
   if (!has_nan && k >= 1 && k <= n && kth != sorted[k - 1]) std::abort();
 
+  // select_ushort on the low halves of the same bits, against std::nth_element.
+  std::vector<unsigned short> shorts(n + 1);
+  for (unsigned long i = 1; i <= n; i++) {
+    std::uint32_t u;
+    std::memcpy(&u, &values[i - 1], 4);
+    shorts[i] = static_cast<unsigned short>(u);
+  }
+  std::vector<unsigned short> reference(shorts.begin() + 1, shorts.end());
+  const int kth_short = select_ushort(k, n, shorts.data());
+  if (k >= 1 && k <= n) {
+    std::nth_element(reference.begin(), reference.begin() + (k - 1), reference.end());
+    KWFUZZ_REQUIRE(kth_short == reference[k - 1] && shorts[k] == kth_short);
+    for (unsigned long i = 1; i <= n; i++) KWFUZZ_REQUIRE(i < k ? shorts[i] <= kth_short : i > k ? shorts[i] >= kth_short : true);
+  } else {
+    KWFUZZ_REQUIRE(kth_short == -1);
+  }
+
   free_vector(companion, 1, static_cast<long>(n));
   free_vector(keys, 1, static_cast<long>(n));
   return 0;

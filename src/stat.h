@@ -11,6 +11,9 @@
 // - Results are single precision; where a step is carried in double precision and rounded,
 //   the routine's comment in its source says so, because results depend on it to the bit.
 // - Routines keep no state between calls unless their comment says otherwise.
+// - Threads: every routine may run in parallel threads on distinct arrays, except ran1 and
+//   gasdev (one generator for the whole process, see there). The Levenberg-Marquardt state of
+//   mrqmin and the non-convergence flag of svdcmp are kept per thread.
 #ifndef KELVARINWIZARD_STAT_H
 #define KELVARINWIZARD_STAT_H
 
@@ -48,8 +51,14 @@ KELVARINWIZARD_API void fast_matrix_matrix_mult(float **A, float **B, float **R,
 // Singular value decomposition A = U * diag(w) * V^T of a (1..m x 1..n; m < n allowed).
 // a is overwritten by U, w (1..n) receives the singular values unsorted, v (1..n x 1..n) V
 // itself. Allocates and frees one work vector. Clears, and on a value that does not converge
-// within 100 sweeps sets, the process-wide non-convergence flag; it never stops the process
-// for that. Thread rule: not re-entrant (the flag is shared), no concurrent calls.
+// within 100 sweeps sets, the calling thread's non-convergence flag; it never stops the
+// process for that.
+// Scale: an element below 1e-6 in absolute value counts as zero, whatever the size of the
+// matrix. A matrix whose entries are all of order 1e-8 is returned without a single QR sweep,
+// and its "singular values" are wrong; the same happens to svdfit with every sigma 1e7 (its
+// design matrix is scaled by 1/sigma). Scale such data to entries of order 1 before the call
+// and scale the singular values back.
+// Thread rule: re-entrant; calls on distinct arrays may run in parallel threads.
 KELVARINWIZARD_API void svdcmp(float **a, int m, int n, float w[], float **v);
 // sqrt(a^2 + b^2) without destructive overflow or underflow. No state.
 KELVARINWIZARD_API float pythag(float a, float b);
@@ -77,7 +86,7 @@ KELVARINWIZARD_API void svdvar(float **v, int ma, float w[], float **cvm);
 // Truncated pseudo-inverse of the n x n matrix a into ainv, both 0-based (rows and columns
 // 0..n-1); a is not changed. Singular values below 1e-6 of the largest, and exact zeros, are
 // dropped (the zero matrix gives the zero matrix). Returns 1. Allocates and frees its work
-// arrays. Thread rule: reads the flag svdcmp sets, so no call may overlap another svdcmp.
+// arrays. Reads the flag its own svdcmp call set in the same thread. Thread rule: re-entrant.
 KELVARINWIZARD_API int getInverseMatrixUsingSVD(float **a, float **ainv, int n);
 
 // (end of linear algebra)
@@ -126,7 +135,11 @@ KELVARINWIZARD_API void fpoly(float x, float p[], int np);
 // compressed numbering) describe the best point so far. A start while a fit is active releases
 // that fit first; a step or finish with no fit started changes nothing and returns. A call that
 // throws (a fatal error under a guard, or the model's own exception) abandons the fit and
-// releases the state.
+// releases the state. ma and the number of fitted parameters are those of the start call: a
+// step or finish with another ma ends the process ("mrqmin: parameter count changed since the
+// start of the fit"), and so does one with another number of non-zero ia ("mrqmin:
+// fitted-parameter count changed since the start of the fit"); x, y, sig, ndata and funcs are
+// the caller's to keep unchanged.
 // The model: funcs(x, a, &yfit, dyda, ma) stores the model value at x in yfit and its partial
 // derivatives with respect to a[1..ma] in dyda[1..ma] (only those of fitted parameters are
 // read); fgauss is one.
@@ -137,7 +150,9 @@ KELVARINWIZARD_API void fpoly(float x, float p[], int np);
 // Covariance: finish with *alamda = 0; covar[j][j] is then the variance of a[j], so its
 // standard error is sqrt(covar[j][j]). When sig holds no true standard deviations (all 1, say),
 // multiply covar by chisq / (ndata - mfit) first.
-// Thread rule: the state is process-wide; one fit at a time, from one thread.
+// Thread rule: the state belongs to the calling thread, so voxel-wise fits may run in parallel
+// threads, one fit per thread from its start to its finish, each thread with its own arrays.
+// A thread that ends with a fit still active leaks that fit's state.
 KELVARINWIZARD_API void mrqmin(float x[], float y[], float sig[], int ndata, float a[], int ia[], int ma,
                                float **covar, float **alpha, float *chisq,
                                void (*funcs)(float, float[], float *, float[], int), float *alamda);
@@ -164,34 +179,37 @@ KELVARINWIZARD_API void fgauss(float x, float a[], float *y, float dyda[], int n
 KELVARINWIZARD_API double gammln(double xx);
 
 // Series for the regularised lower incomplete gamma P(a, x): writes ln Gamma(a) to *gln first,
-// then P to *gamser (0 for x = 0, 1 for x = +inf, NaN for a NaN argument). Fatal for x < 0 or
-// no convergence.
+// then P in [0, 1] to *gamser (0 for x = 0, 1 for x = +inf, NaN for a NaN argument). Meant for
+// x < a + 1; far above, P comes from the continued fraction. Fatal for x < 0 or no convergence.
 KELVARINWIZARD_API void gser(float *gamser, float a, float x, float *gln);
 
 // Continued fraction for Q(a, x) = 1 - P(a, x), meant for x >= a + 1: writes ln Gamma(a) to
-// *gln first, then Q to *gammcf (0 for x = +inf, NaN for a NaN argument). Fatal without
-// convergence.
+// *gln first, then Q in [0, 1] to *gammcf (0 for x = +inf, NaN for a NaN argument; for
+// 0 <= x < a + 1, a > 0, the value of gammq). Fatal without convergence.
 KELVARINWIZARD_API void gcf(float *gammcf, float a, float x, float *gln);
 
-// Q(a, x) = 1 - P(a, x) for a > 0, x >= 0 (series below x = a + 1, continued fraction above).
-// NaN for a NaN argument, 0 for x = +inf, 1 for a = +inf and finite x; fatal "Invalid arguments
-// in routine gammq" otherwise outside the domain.
+// Q(a, x) = 1 - P(a, x) in [0, 1] for a > 0, x >= 0 (series below x = a + 1, continued
+// fraction above). Fatal "Invalid arguments in routine gammq" for x < 0 or a <= 0, even when
+// the other argument is NaN; otherwise NaN for a NaN argument, 0 for x = +inf, 1 for a = +inf
+// and finite x.
 KELVARINWIZARD_API float gammq(float a, float x);
 
 // Complementary error function. The approximation is good to about 1.2e-7 fractionally; the
 // single-precision square in the exponent adds up to x^2 * 2^-24 (about 2e-6 at |x| = 6).
 KELVARINWIZARD_API float erfcc(float x);
 
-// Kolmogorov-Smirnov tail Q_KS(alam) = 2 sum_{j>=1} (-1)^(j-1) exp(-2 j^2 alam^2); returns 1
-// when 100 terms do not settle the series (alam below about 0.04).
+// Kolmogorov-Smirnov tail Q_KS(alam) = 2 sum_{j>=1} (-1)^(j-1) exp(-2 j^2 alam^2), in [0, 1];
+// returns 1 when 100 terms do not settle the series (alam below about 0.04), NaN for NaN.
 KELVARINWIZARD_API float probks(float alam);
 
 // Continued fraction of the incomplete beta function (double arguments, single result); at its
 // iteration limit it returns its current value silently.
 KELVARINWIZARD_API float betacf(double a, double b, double x);
 
-// Regularised incomplete beta I_x(a, b) for a, b > 0 and 0 <= x <= 1; returns 0 for x outside
-// [0, 1] without any message.
+// Regularised incomplete beta I_x(a, b) in [0, 1] for a, b > 0 and 0 <= x <= 1; returns 0
+// for x outside [0, 1] without any message, NaN for a NaN argument. Inputs on which 100
+// iterations of the fraction do not settle (a and b from a few hundred on, near x = a / (a+b)),
+// or where a + b rounds in single precision, are evaluated in double; good for a, b up to 1e9.
 KELVARINWIZARD_API float betai(float a, float b, float x);
 
 // (end of special functions)
@@ -223,8 +241,9 @@ KELVARINWIZARD_API void tutest(float data1[], unsigned long n1, float data2[], u
 KELVARINWIZARD_API void kstwo(float data1[], unsigned long n1, float data2[], unsigned long n2,
                               float *d, float *prob);
 
-// Pearson's r of x[1..n], y[1..n], clamped to [-1, 1]; r = 0 when either is constant. Writes
-// only *r.
+// Pearson's r of x[1..n], y[1..n], clamped to [-1, 1]; r = 0 when either is constant, NaN when
+// either holds a NaN or infinity. Data whose squared deviations leave the single-precision range
+// (beyond about 1e19 or below 1e-19) are summed in double. Writes only *r.
 KELVARINWIZARD_API void pearsn(float x[], float y[], unsigned long n, float *r, float *prob, float *z);
 
 // As pearsn (r in a double quotient), and also the two-sided significance of r from n >= 3
@@ -240,7 +259,7 @@ KELVARINWIZARD_API void crank(unsigned long n, float w[], float *s);
 // vectors of n floats are allocated and released). Writes the sum of squared rank differences
 // *d, its normal score *zd and two-sided significance *probd, the rank correlation *rs and its
 // two-sided significance *probrs. When either sample is entirely tied: rs = probrs = 0 and zd,
-// probd are not written.
+// probd are not written. A NaN in either sample makes all five results NaN.
 KELVARINWIZARD_API void spear(float data1[], float data2[], unsigned long n, float *d, float *zd,
                               float *probd, float *rs, float *probrs);
 
@@ -249,11 +268,16 @@ KELVARINWIZARD_API float F_to_p(float F, unsigned long df1, unsigned long df2);
 // Two-sided probability of Student's t with df degrees of freedom.
 KELVARINWIZARD_API float t_to_p(float t, unsigned long df);
 // Two-sided probability of a correlation coefficient r (|r| <= 1) from n pairs; 1 for n < 2.
+// The three are good for degrees of freedom up to 1e9, and NaN for a NaN statistic.
 KELVARINWIZARD_API float r_to_p(float r, unsigned long n);
 
 // Inverses of the three above: a fixed 25-step search that moves the statistic up or down by a
 // step halved at every reversal (F from 10 by 2, t from 4 by 2, r from 0.4 by 0.2). No
-// tolerance; the result lies within the last step of the crossing.
+// tolerance; the result lies within the last step of the crossing. NaN for a NaN p.
+// Fixed range: p_to_F can only return values in -16..60, p_to_t in -22..54 and p_to_r in
+// -2.2..5.4. A target beyond the range's end gives that end, silently: p_to_F(1e-4, 1, 5) is 60,
+// whose own p is 5.7e-4. A caller that may ask for small p or few degrees of freedom checks
+// the result against the forward routine (F_to_p(p_to_F(p, ...), ...) close to p).
 KELVARINWIZARD_API float p_to_F(float p, unsigned long df1, unsigned long df2);
 KELVARINWIZARD_API float p_to_t(float p, unsigned long df);
 KELVARINWIZARD_API float p_to_r(float p, unsigned long n);
@@ -263,11 +287,14 @@ KELVARINWIZARD_API float p_to_z(float p);
 
 // Running sums: fold the pair (x, y) into the caller's six running values (all 0 before the
 // first pair; the routines keep nothing themselves), then write the current regression of y
-// on x (slope 0 while x has no spread) and the mean of y.
+// on x (slope 0 while x has no spread) and the mean of y. The slope is NaN once the squared
+// deviations of x have left the range of the float sums (overflowed, or subnormal data whose
+// squares are lost): the sums no longer hold the spread.
 KELVARINWIZARD_API void regr_inc(float x, float y, float &count, float &sumX, float &sumY, float &ssX,
                                  float &ssY, float &spXY, float *intercept, float *slope,
                                  float *meanY);
-// The same update, then the current correlation coefficient in [-1, 1] (0 without spread).
+// The same update, then the current correlation coefficient in [-1, 1] (0 without spread, NaN
+// when either sum of squares has left the float range as for regr_inc).
 KELVARINWIZARD_API void pearsn_inc(float x, float y, float &count, float &sumX, float &sumY,
                                    float &ssX, float &ssY, float &spXY, float *r);
 
@@ -281,7 +308,8 @@ KELVARINWIZARD_API void pearsn_inc(float x, float y, float &count, float &sumX, 
 // from |*idum|; afterwards *idum holds the generator value (1..2147483646) and must be passed
 // back unchanged to continue; a larger positive value is reduced modulo 2147483647 (a residue
 // of 0 re-initialises as the zero seed). Keeps a process-wide shuffle table: not re-entrant,
-// one thread at a time, shared with gasdev.
+// one thread at a time, shared with gasdev. The generator is one for the whole process: a seed
+// set in one thread governs the draws of all threads.
 KELVARINWIZARD_API float ran1(long *idum);
 
 // Standard normal deviate from pairs of ran1(idum) values (polar method); every second call
@@ -296,8 +324,9 @@ KELVARINWIZARD_API float gasdev(long *idum);
 // ---------------------------------------------------------------------------------------------
 
 // Sorts arr[1..n] ascending in place (quicksort; equal keys in no particular order, except for
-// n <= 7, where their order is kept). Allocates and releases a small work stack; n = 0 returns
-// at once. No state between calls.
+// n <= 7, where their order is kept). A part reached through log2 n unbalanced partitions is
+// finished by heapsort, so no input takes more than O(n log n). Allocates and releases a small
+// work stack; n = 0 returns at once. No state between calls.
 KELVARINWIZARD_API void sort(unsigned long n, float arr[]);
 
 // As sort, and makes every move of arr[1..n] in brr[1..n] too, so each key keeps its companion.
@@ -308,7 +337,8 @@ KELVARINWIZARD_API void sort2(unsigned long n, float arr[], float brr[]);
 KELVARINWIZARD_API void hpsort(unsigned long n, float ra[]);
 
 // Returns the k-th smallest (k = 1 the smallest) of arr[1..n], rearranging arr so that arr[k]
-// holds it, with nothing larger before and nothing smaller after. Allocates nothing. For k
+// holds it, with nothing larger before and nothing smaller after; O(n log n) at worst (a range
+// reached through log2 n unbalanced partitions is heapsorted). Allocates nothing. For k
 // outside 1..n (n = 0 included) returns NaN and leaves arr untouched.
 KELVARINWIZARD_API float select(unsigned long k, unsigned long n, float arr[]);
 

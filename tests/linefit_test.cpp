@@ -157,8 +157,11 @@ TEST(LineFit, DegenerateInputs) {
   std::vector<float> x3 = {1, 2, 3}, y3 = {1, 2, 4}, s3 = {1, 0, 1};
   const Fit g = run_fit(x3, y3, s3, 1);
   EXPECT_FALSE(std::isfinite(g.a) && std::isfinite(g.b));
-  // Weighted with two points: gammq sees a = 0.
+  // Weighted with two points: gammq sees a = 0. With one point it sees a = -0.5 and a NaN
+  // chi-square, and the invalid argument is reported before the NaN can pass.
   KW_EXPECT_NRERROR(run_fit(x, y, sig, 1), "Invalid arguments in routine gammq");
+  std::vector<float> x1 = {1}, y1 = {2}, s1 = {1};
+  KW_EXPECT_NRERROR(run_fit(x1, y1, s1, 1), "Invalid arguments in routine gammq");
 }
 
 TEST(LineFit, PinnedBits) {

@@ -496,6 +496,32 @@ TEST(MarquardtDeathTest, ParameterWithoutInfluenceIsSingular) {
   KW_EXPECT_NRERROR(fit_uninfluential_parameter(), "gaussj: Singular Matrix-2");
 }
 
+// Starts a fit of the first 6 parameters (all fitted but the sixth), then calls again with
+// nparams parameters and the given fitflags, under the given lambda. Every array is large enough
+// for 9 parameters, so only the state's own arrays could be overrun.
+void call_outside_the_protocol(int ma, int last_flag, float lambda) {
+  GaussFit g;
+  Mat covar(9, 9), alpha(9, 9);
+  float a[10] = {0, 2.0f, -1.0f, 0.8f, 1.0f, 1.5f, 0.6f, 0, 0, 0};
+  int ia[10] = {0, 1, 1, 1, 1, 1, 0, 0, 0, 0};
+  float chisq, lam = -1.0f;
+  mrqmin(g.d.x.data(), g.d.y.data(), g.d.sig.data(), g.d.n(), a, ia, 6, covar, alpha, &chisq, fgauss, &lam);
+  ia[6] = last_flag;
+  lam = lambda;
+  mrqmin(g.d.x.data(), g.d.y.data(), g.d.sig.data(), g.d.n(), a, ia, ma, covar, alpha, &chisq, fgauss, &lam);
+}
+
+TEST(MarquardtDeathTest, CallsThatDisagreeWithTheStartAreFatal) {
+  // Another parameter count wrote past the state's arrays in the step; more fitted parameters
+  // made covsrt read before its block at the finish.
+  const char *count = "mrqmin: parameter count changed since the start of the fit";
+  const char *fitted = "mrqmin: fitted-parameter count changed since the start of the fit";
+  KW_EXPECT_NRERROR(call_outside_the_protocol(9, 0, 0.001f), count);
+  KW_EXPECT_NRERROR(call_outside_the_protocol(3, 0, 0.0f), count);
+  KW_EXPECT_NRERROR(call_outside_the_protocol(6, 1, 0.001f), fitted);
+  KW_EXPECT_NRERROR(call_outside_the_protocol(6, 1, 0.0f), fitted);
+}
+
 TEST(Marquardt, PinnedBits) {
   GaussFit g;
   g.ia[4] = 0;

@@ -603,6 +603,98 @@ TEST(Spear, EntirelyTiedSample) {
   EXPECT_EQ(d, 5.0f);  // midranks 2.5 against 1, 3, 2, 4
 }
 
+TEST(Conversions, LargeDegreesOfFreedom) {
+  // The float x = df / (t^2 + df) keeps few digits of its complement at large df (and is 1
+  // from df = 1e8 on), and the half degrees of freedom stop adding in single precision:
+  // t_to_p(2, df) was 0.0473 at 3e6, 1.5e-5 at 3e7 and 1 from 1e8. References: the exact
+  // incomplete beta function at the exact arguments.
+  struct Case {
+    double df, t_p, f_p, r_p;  // t_to_p(2, df), F_to_p(3, 4, df), r_to_p(0.001f, df)
+  };
+  const Case cases[] = {{3e6, 0.045500353881316851, 0.017351413962013239, 0.083264553410662791},
+                        {3e7, 0.045500272894852976, 0.01735128010917975, 4.3204288571376848e-8},
+                        {1e8, 0.045500266595906753, 0.017351269698418623, 1.5239267466113637e-23}};
+  for (const Case &c : cases) {
+    const unsigned long df = (unsigned long)c.df;
+    EXPECT_TRUE(close(t_to_p(2.0f, df), c.t_p, 16 * eps)) << "df = " << df;
+    EXPECT_TRUE(close(t_to_p(-2.0f, df), c.t_p, 16 * eps)) << "df = " << df;
+    EXPECT_TRUE(close(F_to_p(3.0f, 4, df), c.f_p, 16 * eps)) << "df = " << df;
+    EXPECT_TRUE(close(r_to_p(0.001f, df), c.r_p, 16 * eps)) << "n = " << df;
+  }
+  EXPECT_TRUE(close(t_to_p(2.0f, 1000000000ul), 0.045500264166313247, 16 * eps));
+}
+
+TEST(Conversions, NaNGivesNaN) {
+  for (float v : {p_to_t(kNaN, 20), p_to_F(kNaN, 3, 20), p_to_r(kNaN, 20), t_to_p(kNaN, 20),
+                  F_to_p(kNaN, 3, 20), r_to_p(kNaN, 20)})
+    EXPECT_TRUE(std::isnan(v));
+}
+
+TEST(Pearson, ExtremeScales) {
+  // Products of deviations overflow (1e10 * 1e10 twice) or underflow (1e-12): the sums were
+  // lost and r came out as 0 with p = 1. Perfectly correlated data at any scale give r = 1.
+  for (float scale : {1e10f, 1e19f, 1e30f, 1e-12f, 1e-20f, 1e-30f, 1e-40f}) {
+    std::vector<float> x = {1 * scale, 2 * scale, 3 * scale, 5 * scale};
+    std::vector<float> y = x, minus_y = {-x[0], -x[1], -x[2], -x[3]};
+    float r, prob, z;
+    pearsn(from1(x), from1(y), 4, &r, &prob, &z);
+    EXPECT_EQ(r, 1.0f) << "scale " << scale;
+    pearsn_prob(from1(x), from1(minus_y), 4, &r, &prob, &z);
+    EXPECT_EQ(r, -1.0f) << "scale " << scale;
+    EXPECT_LT(prob, 1e-6f) << "scale " << scale;
+    // One sample large, the other small: the product of the two sums of squares overflows or
+    // underflows while each is fine.
+    std::vector<float> w = {1e-15f, 2e-15f, 4e-15f, 3e-15f};
+    pearsn(from1(x), from1(w), 4, &r, &prob, &z);
+    EXPECT_TRUE(close(r, 0.680336051416609, 8 * eps)) << "scale " << scale;
+  }
+}
+
+TEST(Pearson, NaNOrInfinityGivesNaN) {
+  const float inf = std::numeric_limits<float>::infinity();
+  for (float bad : {kNaN, inf, -inf}) {
+    std::vector<float> x = {1, 2, bad, 4}, y = {2, 1, 4, 3};
+    float r = 0, prob = 0, z;
+    pearsn(from1(x), from1(y), 4, &r, &prob, &z);
+    EXPECT_TRUE(std::isnan(r));
+    pearsn_prob(from1(y), from1(x), 4, &r, &prob, &z);
+    EXPECT_TRUE(std::isnan(r));
+    EXPECT_TRUE(std::isnan(prob));
+  }
+}
+
+TEST(Spear, NaNGivesNaN) {
+  // Two identical samples holding a NaN gave rs = -0.2.
+  std::vector<float> x = {1, 2, kNaN, 4, 5}, y = x;
+  float d, zd, probd, rs, probrs;
+  spear(from1(x), from1(y), 5, &d, &zd, &probd, &rs, &probrs);
+  for (float v : {d, zd, probd, rs, probrs}) EXPECT_TRUE(std::isnan(v));
+}
+
+TEST(RunningSums, ExtremeScales) {
+  // Perfectly correlated pairs at scales where a square of the deviations, or the product of
+  // the two sums, leaves the single-precision range.
+  for (float scale : {1e12f, 1e-12f, 1e-17f}) {
+    float count = 0, sx = 0, sy = 0, ssx = 0, ssy = 0, spxy = 0, r = 0;
+    for (int i = 1; i <= 4; i++) pearsn_inc(i * scale, i * 1e3f, count, sx, sy, ssx, ssy, spxy, &r);
+    EXPECT_TRUE(close(r, 1.0, 4 * eps)) << "scale " << scale;
+  }
+  // Subnormal data: every square is lost to zero. The slope is unknown, not 0.
+  float count = 0, sx = 0, sy = 0, ssx = 0, ssy = 0, spxy = 0, a, b, my, r;
+  for (int i = 1; i <= 3; i++) regr_inc(i * 1e-40f, i * 1e-40f, count, sx, sy, ssx, ssy, spxy, &a, &b, &my);
+  EXPECT_TRUE(std::isnan(b));
+  pearsn_inc(4e-40f, 4e-40f, count, sx, sy, ssx, ssy, spxy, &r);
+  EXPECT_TRUE(std::isnan(r));
+  // Squares that overflow: NaN rather than 0 from spXY / inf.
+  count = sx = sy = ssx = ssy = spxy = 0;
+  for (int i = 1; i <= 3; i++) regr_inc(i * 1e25f, (float)i, count, sx, sy, ssx, ssy, spxy, &a, &b, &my);
+  EXPECT_TRUE(std::isnan(b));
+  // Constant x is still no spread: slope 0.
+  count = sx = sy = ssx = ssy = spxy = 0;
+  for (int i = 1; i <= 3; i++) regr_inc(2.0f, (float)i, count, sx, sy, ssx, ssy, spxy, &a, &b, &my);
+  EXPECT_EQ(b, 0.0f);
+}
+
 TEST(Stats, PinnedBits) {
   kwtest::Rng rng(99);
   std::vector<float> out;

@@ -85,7 +85,8 @@ void fit(float x[], float y[], int ndata, float sig[], int mwt, float *a, float 
 namespace {
 
 // Levenberg-Marquardt state between the start and the finish call of mrqmin. One fit at a
-// time in the process; `active` tells whether the arrays below are allocated.
+// time per thread; `active` tells whether the arrays below are allocated. ma and mfit are
+// those of the start call: the arrays are sized by them, and every later call must agree.
 struct MarquardtState {
   bool active = false;
   float *atry = nullptr;
@@ -93,9 +94,10 @@ struct MarquardtState {
   float *da = nullptr;
   float **oneda = nullptr;
   float ochisq = 0.0f;
+  int ma = 0;
   int mfit = 0;
 };
-MarquardtState lm;
+thread_local MarquardtState lm;
 
 // Also releases what a start that threw part-way had allocated (later arrays still null).
 void release_marquardt_state() {
@@ -221,6 +223,7 @@ void mrqmin(float x[], float y[], float sig[], int ndata, float a[], int ia[], i
     lm.atry = vector(1, ma);
     lm.beta = vector(1, ma);
     lm.da = vector(1, ma);
+    lm.ma = ma;
     lm.mfit = 0;
     for (int j = 1; j <= ma; j++)
       if (ia[j]) lm.mfit++;
@@ -233,6 +236,14 @@ void mrqmin(float x[], float y[], float sig[], int ndata, float a[], int ia[], i
   } else if (!lm.active) {
     // A step or finish with no fit started has nothing to work on: nothing changes.
     return;
+  } else {
+    // The state's arrays are sized by the start call: another ma would step outside them, and
+    // more fitted parameters would make covsrt read before its block at the finish.
+    if (ma != lm.ma) nrerror("mrqmin: parameter count changed since the start of the fit");
+    int mfit = 0;
+    for (int j = 1; j <= ma; j++)
+      if (ia[j]) mfit++;
+    if (mfit != lm.mfit) nrerror("mrqmin: fitted-parameter count changed since the start of the fit");
   }
 
   const int mfit = lm.mfit;

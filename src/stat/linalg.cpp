@@ -11,7 +11,8 @@
 #include "work_storage.h"
 #include "simd/simd.h"
 
-bool NoConvergenceInSVD = false;
+// One flag per thread, so that decompositions in parallel threads do not share it.
+thread_local bool NoConvergenceInSVD = false;
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "../stat.h"
+#include "../stat_internal.h"
 #include "cr_math.h"
 #include "work_storage.h"
 
@@ -22,6 +23,12 @@ float clamp_unit(float r) {
   if (r > 1.0f) return 1.0f;
   if (r < -1.0f) return -1.0f;
   return r;
+}
+
+float clamp_probability(float p) {
+  if (p < 0.0f) return 0.0f;
+  if (p > 1.0f) return 1.0f;
+  return p;
 }
 
 // Means of x[1..n] and y[1..n] and the three centred sums of squares and products.
@@ -44,6 +51,53 @@ void centred_sums(const float x[], const float y[], unsigned long n, float *sxx,
   *sxx = xx;
   *syy = yy;
   *sxy = xy;
+}
+
+// Whether the single-precision sums can carry a correlation: finite, sums of squares at least
+// 2^-102 (below that the squares summed were subnormal or lost to zero, so the data's spread,
+// not their shape, decides the result) and a product of the two that is a normal number.
+// Exactly constant data fail too and are answered in double as well, with the same r = 0.
+bool float_sums_hold(float sxx, float syy, float sxy) {
+  if (!(std::isfinite(sxx) && std::isfinite(syy) && std::isfinite(sxy))) return false;
+  if (sxx < 0x1p-102f || syy < 0x1p-102f) return false;
+  return std::isnormal(sxx * syy);
+}
+
+// Pearson's r of x[1..n], y[1..n] in double throughout, where no square of float data can
+// overflow or underflow; 0 for a constant sample, NaN for data holding a NaN or infinity.
+float pearson_r_double(const float x[], const float y[], unsigned long n) {
+  double ax = 0.0, ay = 0.0;
+  for (unsigned long j = 1; j <= n; j++) {
+    if (!std::isfinite(x[j]) || !std::isfinite(y[j])) return std::numeric_limits<float>::quiet_NaN();
+    ax += (double)x[j];
+    ay += (double)y[j];
+  }
+  ax /= (double)n;
+  ay /= (double)n;
+  double xx = 0.0, yy = 0.0, xy = 0.0;
+  for (unsigned long j = 1; j <= n; j++) {
+    const double xt = (double)x[j] - ax, yt = (double)y[j] - ay;
+    xx += xt * xt;
+    yy += yt * yt;
+    xy += xt * yt;
+  }
+  if (!(xx > 0.0 && yy > 0.0)) return 0.0f;
+  return clamp_unit((float)(xy / std::sqrt(xx * yy)));
+}
+
+// betai(a, b, x) for an x = 1 - c that the caller rounded to single precision from its exact
+// complement c. Near x = 1 the float keeps few digits of c (none at all from t_to_p's df of
+// about 1.7e7 on). Where its complement is off from c by more than 2^-12, the result is also
+// formed from c itself, in double, with the exact half degrees of freedom a_exact, b_exact,
+// and replaces the single-precision one if the two differ by more than 2^-10 of it (t_to_p(2,
+// 3e6) came out as 0.0473 instead of 0.0455, and as 1 from df = 1e8 on, where x rounds to 1).
+float betai_from_complement(float a, float b, float x, double a_exact, double b_exact, double c) {
+  const float p = betai(a, b, x);
+  if (std::fabs((1.0 - (double)x) - c) > 0x1p-12 * c) {  // false for NaN
+    const float exact = kw_beta_detail::ibeta(a_exact, b_exact, 1.0 - c, c);
+    if (std::fabs((double)p - (double)exact) > 0x1p-10 * (double)exact) return exact;
+  }
+  return p;
 }
 
 // The fixed 25-move search shared by the three inverse conversions: move the statistic against
@@ -119,6 +173,10 @@ void pearsn(float x[], float y[], unsigned long n, float *r, float *prob, float 
   (void)z;
   float sxx, syy, sxy;
   centred_sums(x, y, n, &sxx, &syy, &sxy);
+  if (!float_sums_hold(sxx, syy, sxy)) {
+    *r = pearson_r_double(x, y, n);
+    return;
+  }
   const float den = (float)std::sqrt((double)(sxx * syy));
   *r = den > 0.0f ? clamp_unit(sxy / den) : 0.0f;
 }
@@ -127,13 +185,19 @@ void pearsn_prob(float x[], float y[], unsigned long n, float *r, float *prob, f
   (void)z;
   float sxx, syy, sxy;
   centred_sums(x, y, n, &sxx, &syy, &sxy);
-  const double root = std::sqrt((double)(sxx * syy));
-  const float rr = (float)root > 0.0f ? clamp_unit((float)((double)sxy / root)) : 0.0f;
+  float rr;
+  if (float_sums_hold(sxx, syy, sxy)) {
+    const double root = std::sqrt((double)(sxx * syy));
+    rr = (float)root > 0.0f ? clamp_unit((float)((double)sxy / root)) : 0.0f;
+  } else {
+    rr = pearson_r_double(x, y, n);
+  }
   *r = rr;
   const float df = (float)(n - 2);
   const double rd = (double)rr;
   const float tv = (float)(rd * std::sqrt((double)df / ((rd + 1.0 + 1e-20) * ((1.0 - rd) + 1e-20))));
-  *prob = betai(0.5f * df, 0.5f, df / (df + tv * tv));
+  // The complement of df / (df + tv^2) is r^2.
+  *prob = betai_from_complement(0.5f * df, 0.5f, df / (df + tv * tv), 0.5 * (double)(n - 2), 0.5, rd * rd);
 }
 
 void crank(unsigned long n, float w[], float *s) {
@@ -201,6 +265,13 @@ void kstwo(float data1[], unsigned long n1, float data2[], unsigned long n2, flo
 
 void spear(float data1[], float data2[], unsigned long n, float *d, float *zd, float *probd, float *rs,
            float *probrs) {
+  for (unsigned long j = 1; j <= n; j++) {
+    if (std::isnan(data1[j]) || std::isnan(data2[j])) {
+      // A NaN has no rank: every statistic is undefined.
+      *d = *zd = *probd = *rs = *probrs = std::numeric_limits<float>::quiet_NaN();
+      return;
+    }
+  }
   const kw_work::Vector<float> w1(1, (long)n);
   const kw_work::Vector<float> w2(1, (long)n);
   for (unsigned long j = 1; j <= n; j++) {
@@ -233,7 +304,7 @@ void spear(float data1[], float data2[], unsigned long n, float *d, float *zd, f
   } else {
     const float z = (float)((double)(dd - aved) / std::sqrt((double)vard));
     *zd = z;
-    *probd = erfcc((float)(std::fabs((double)z) / 1.4142136));
+    *probd = clamp_probability(erfcc((float)(std::fabs((double)z) / 1.4142136)));
     const float r = clamp_unit((float)((1.0 - (6.0 / (double)en3n) * ((double)dd + (double)ties / 12.0)) /
                                        std::sqrt((double)fac)));
     *rs = r;
@@ -245,13 +316,15 @@ float F_to_p(float F, unsigned long df1, unsigned long df2) {
   if (F < 0.0f) return 0.0f;
   const float f1 = (float)df1, f2 = (float)df2;
   const float x = f2 / (f1 * F + f2);
-  return betai(0.5f * f2, 0.5f * f1, x);
+  const double g = (double)df1 * (double)F;
+  return betai_from_complement(0.5f * f2, 0.5f * f1, x, 0.5 * (double)df2, 0.5 * (double)df1, g / (g + (double)df2));
 }
 
 float t_to_p(float t, unsigned long df) {
   const float f = (float)df;
   const float x = f / (t * t + f);
-  return betai(0.5f * f, 0.5f, x);
+  const double t2 = (double)t * (double)t;
+  return betai_from_complement(0.5f * f, 0.5f, x, 0.5 * (double)df, 0.5, t2 / (t2 + (double)df));
 }
 
 float r_to_p(float r, unsigned long n) {
@@ -262,18 +335,22 @@ float r_to_p(float r, unsigned long n) {
   const float f = (float)(n - 2);
   const double rd = (double)r;
   const float tv = (float)(rd * std::sqrt((double)f / ((rd + 1.0 + 1e-20) * ((1.0 - rd) + 1e-20))));
-  return betai(0.5f * f, 0.5f, f / (tv * tv + f));
+  // The complement of f / (tv^2 + f) is r^2.
+  return betai_from_complement(0.5f * f, 0.5f, f / (tv * tv + f), 0.5 * (double)(n - 2), 0.5, rd * rd);
 }
 
 float p_to_F(float p, unsigned long df1, unsigned long df2) {
+  if (std::isnan(p)) return p;  // the search would climb to its upper end
   return step_search(p, 10.0f, 2.0f, [=](float v) { return F_to_p(v, df1, df2); });
 }
 
 float p_to_t(float p, unsigned long df) {
+  if (std::isnan(p)) return p;  // the search would climb to its upper end
   return step_search(p, 4.0f, 2.0f, [=](float v) { return t_to_p(v, df); });
 }
 
 float p_to_r(float p, unsigned long n) {
+  if (std::isnan(p)) return p;  // the search would climb to its upper end
   return step_search(p, float_from_bits(0x3ECCCCCDu), float_from_bits(0x3E4CCCCDu),
                      [=](float v) { return r_to_p(v, n); });
 }
@@ -301,12 +378,23 @@ void fold_pair(float x, float y, float &count, float &sumX, float &sumY, float &
   spXY = dx * dy + spXY;
 }
 
+
+// Whether the caller's running sum of squared deviations has lost the spread of the data: it
+// overflowed, or it is below the normal range although this pair deviates from the mean (or it
+// is subnormal), so squares fell below what a float holds. A sum of 0 with a pair at the mean
+// is taken as data without spread, as before.
+bool spread_lost(float ss, float deviation) {
+  if (!(ss <= 3.40282347e38f)) return true;
+  return ss < 0x1p-126f && (ss > 0.0f || deviation != 0.0f);
+}
+
 }  // namespace
 
 void regr_inc(float x, float y, float &count, float &sumX, float &sumY, float &ssX, float &ssY,
               float &spXY, float *intercept, float *slope, float *meanY) {
   fold_pair(x, y, count, sumX, sumY, ssX, ssY, spXY);
-  const float b = ssX > 0.0f ? spXY / ssX : 0.0f;
+  float b = ssX > 0.0f ? spXY / ssX : 0.0f;
+  if (spread_lost(ssX, x - sumX / count)) b = std::numeric_limits<float>::quiet_NaN();
   const float my = sumY / count;
   *slope = b;
   *meanY = my;
@@ -316,6 +404,15 @@ void regr_inc(float x, float y, float &count, float &sumX, float &sumY, float &s
 void pearsn_inc(float x, float y, float &count, float &sumX, float &sumY, float &ssX, float &ssY,
                 float &spXY, float *r) {
   fold_pair(x, y, count, sumX, sumY, ssX, ssY, spXY);
-  const float den = (float)std::sqrt((double)(ssY * ssX));
+  if (spread_lost(ssX, x - sumX / count) || spread_lost(ssY, y - sumY / count)) {
+    *r = std::numeric_limits<float>::quiet_NaN();
+    return;
+  }
+  const float prod = ssY * ssX;
+  // Two positive sums whose single-precision product overflows or underflows: the root of
+  // their product in double instead.
+  const float den = std::isnormal(prod) || !(ssX > 0.0f && ssY > 0.0f)
+                        ? (float)std::sqrt((double)prod)
+                        : (float)std::sqrt((double)ssY * (double)ssX);
   *r = den > 0.0f ? clamp_unit(spXY / den) : 0.0f;
 }
