@@ -159,8 +159,11 @@ void four1_stages(float data[], unsigned long n, int isign) {
     double wi = 0.0;
     fill_twiddles(wr, wi, alpha, beta, len >> 1, short_w + len - 2);
   }
+  // The first two stages go together, in registers, when the block holds both.
+  const unsigned long first_len = block >= 8 ? 8 : 2;
   for (unsigned long base = 1; base < n; base += block) {
-    for (unsigned long len = 2; len < block; len <<= 1)
+    if (first_len == 8) simd.four1_first_stages(data + base, block, short_w, short_w + 2);
+    for (unsigned long len = first_len; len < block; len <<= 1)
       simd.four1_runs(data + base, block / (len << 1), len << 1, len, len >> 1, short_w + len - 2);
   }
 

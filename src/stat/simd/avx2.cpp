@@ -33,6 +33,24 @@ struct V {
   static void storeh(float *p, H x) { _mm_storeu_ps(p, x); }
   static H addh(H a, H b) { return _mm_add_ps(a, b); }
   static H subh(H a, H b) { return _mm_sub_ps(a, b); }
+  // Four vectors of two complex values each, rows of two 4-value windows, turned so that
+  // vector j holds position j of both windows (lane k window k), and back.
+  static void to_lanes4(H &a, H &b, H &c, H &d) {
+    const __m128d r0 = _mm_castps_pd(a), r1 = _mm_castps_pd(b), r2 = _mm_castps_pd(c),
+                  r3 = _mm_castps_pd(d);
+    a = _mm_castpd_ps(_mm_unpacklo_pd(r0, r2));
+    b = _mm_castpd_ps(_mm_unpackhi_pd(r0, r2));
+    c = _mm_castpd_ps(_mm_unpacklo_pd(r1, r3));
+    d = _mm_castpd_ps(_mm_unpackhi_pd(r1, r3));
+  }
+  static void from_lanes4(H &a, H &b, H &c, H &d) {
+    const __m128d p0 = _mm_castps_pd(a), p1 = _mm_castps_pd(b), p2 = _mm_castps_pd(c),
+                  p3 = _mm_castps_pd(d);
+    a = _mm_castpd_ps(_mm_unpacklo_pd(p0, p1));
+    b = _mm_castpd_ps(_mm_unpacklo_pd(p2, p3));
+    c = _mm_castpd_ps(_mm_unpackhi_pd(p0, p1));
+    d = _mm_castpd_ps(_mm_unpackhi_pd(p2, p3));
+  }
   static D widen(H x) { return _mm256_cvtps_pd(x); }
   static H narrow(D x) { return _mm256_cvtpd_ps(x); }
   static D loadd(const double *p) { return _mm256_loadu_pd(p); }

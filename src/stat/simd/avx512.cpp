@@ -40,6 +40,19 @@ struct V {
   static void storeh(float *p, H x) { _mm256_storeu_ps(p, x); }
   static H addh(H a, H b) { return _mm256_add_ps(a, b); }
   static H subh(H a, H b) { return _mm256_sub_ps(a, b); }
+  // Four vectors of four complex values each, the four values of four windows, transposed so
+  // that vector j holds position j of every window (lane k window k); its own inverse.
+  static void to_lanes4(H &a, H &b, H &c, H &d) {
+    const __m256d r0 = _mm256_castps_pd(a), r1 = _mm256_castps_pd(b), r2 = _mm256_castps_pd(c),
+                  r3 = _mm256_castps_pd(d);
+    const __m256d t0 = _mm256_unpacklo_pd(r0, r1), t1 = _mm256_unpackhi_pd(r0, r1),
+                  t2 = _mm256_unpacklo_pd(r2, r3), t3 = _mm256_unpackhi_pd(r2, r3);
+    a = _mm256_castpd_ps(_mm256_permute2f128_pd(t0, t2, 0x20));
+    b = _mm256_castpd_ps(_mm256_permute2f128_pd(t1, t3, 0x20));
+    c = _mm256_castpd_ps(_mm256_permute2f128_pd(t0, t2, 0x31));
+    d = _mm256_castpd_ps(_mm256_permute2f128_pd(t1, t3, 0x31));
+  }
+  static void from_lanes4(H &a, H &b, H &c, H &d) { to_lanes4(a, b, c, d); }
   static D widen(H x) { return _mm512_cvtps_pd(x); }
   static H narrow(D x) { return _mm512_cvtpd_ps(x); }
   static D loadd(const double *p) { return _mm512_loadu_pd(p); }

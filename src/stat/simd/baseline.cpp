@@ -38,6 +38,9 @@ struct V {
   static void storeh(float *p, H x) { _mm_storel_epi64(reinterpret_cast<__m128i *>(p), _mm_castps_si128(x)); }
   static H addh(H a, H b) { return _mm_add_ps(a, b); }
   static H subh(H a, H b) { return _mm_sub_ps(a, b); }
+  // One complex value per vector: each vector is already one window's position.
+  static void to_lanes4(H &, H &, H &, H &) {}
+  static void from_lanes4(H &, H &, H &, H &) {}
   static D widen(H x) { return _mm_cvtps_pd(x); }
   static H narrow(D x) { return _mm_cvtpd_ps(x); }
   static D loadd(const double *p) { return _mm_loadu_pd(p); }
@@ -78,6 +81,9 @@ struct V {
   static void storeh(float *p, H x) { p[0] = x.v[0]; p[1] = x.v[1]; }
   static H addh(H a, H b) { return H{{a.v[0] + b.v[0], a.v[1] + b.v[1]}}; }
   static H subh(H a, H b) { return H{{a.v[0] - b.v[0], a.v[1] - b.v[1]}}; }
+  // One complex value per vector: each vector is already one window's position.
+  static void to_lanes4(H &, H &, H &, H &) {}
+  static void from_lanes4(H &, H &, H &, H &) {}
   static D widen(H x) { return D{{(double)x.v[0], (double)x.v[1]}}; }
   static H narrow(D x) { return H{{(float)x.v[0], (float)x.v[1]}}; }
   static D loadd(const double *p) { return D{{p[0], p[1]}}; }

@@ -40,6 +40,10 @@ struct Kernels {
   // widened floats, rounded once; sums in single.
   void (*four1_runs)(float *top, unsigned long blocks, unsigned long step, unsigned long len,
                      unsigned long count, const double *tw);
+  // four1's first two stages on `floats` floats (a multiple of 8) from top: butterflies of
+  // neighbouring values with twiddle w1[0..1], then of values two apart with w2[0..1] for the
+  // first and w2[2..3] for the second of each four; four1_runs' arithmetic.
+  void (*four1_first_stages)(float *top, unsigned long floats, const double *w1, const double *w2);
   // fourn's butterflies of `width` floats (a whole stride, one twiddle rounded to single) at
   // `top` against those `half` floats further on, all in single.
   void (*fourn_run)(float *top, unsigned long half, unsigned long width, float wr, float wi);
