@@ -198,6 +198,30 @@ TEST(Simd, ButterfliesMatchPlainLoops) {
         expect_same(got, want, "four1_first_stages", w);
       }
     }
+    // The untangling of realft and rlft3: count values up from lo against their mirrors down
+    // from hi, in both directions (k2 = -0.5 forward, +0.5 inverse).
+    for (unsigned long count : {1ul, 2ul, 3ul, 4ul, 5ul, 7ul, 8ul, 9ul, 16ul, 31ul, 100ul}) {
+      for (float k2 : {-0.5f, 0.5f}) {
+        const float k1 = 0.5f;
+        const std::vector<float> x = values(4 * count + 2, 7 * count);
+        std::vector<double> tw(2 * count);
+        kwtest::Rng rng(count + 1);
+        for (double &t : tw) t = static_cast<double>(rng.uniform(-1.0f, 1.0f)) / 3.0;
+        std::vector<float> got = x, want = x;
+        k.untangle_run(got.data(), got.data() + 4 * count, count, k1, k2, tw.data());
+        for (unsigned long c = 0; c < count; c++) {
+          float *d = want.data() + 2 * c, *m = want.data() + 4 * count - 2 * c;
+          const double wr = tw[2 * c], wi = tw[2 * c + 1];
+          const double sr = (double)(k1 * (d[0] + m[0])), si = (double)(k1 * (d[1] - m[1]));
+          const double ar = (double)(-k2 * (d[1] + m[1])), ai = (double)(k2 * (d[0] - m[0]));
+          d[0] = (float)(sr + ar * wr - ai * wi);
+          d[1] = (float)(si + ai * wr + ar * wi);
+          m[0] = (float)(sr - ar * wr + ai * wi);
+          m[1] = (float)(-si + ai * wr + ar * wi);
+        }
+        expect_same(got, want, "untangle_run", w);
+      }
+    }
     // fourn: one twiddle, rounded to single, for a whole stride of floats.
     for (unsigned long width : {2ul, 4ul, 8ul, 16ul, 32ul, 48ul, 128ul}) {
       const std::vector<float> x = values(2 * width, width);

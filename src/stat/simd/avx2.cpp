@@ -33,6 +33,12 @@ struct V {
   static void storeh(float *p, H x) { _mm_storeu_ps(p, x); }
   static H addh(H a, H b) { return _mm_add_ps(a, b); }
   static H subh(H a, H b) { return _mm_sub_ps(a, b); }
+  static H mulh(H a, H b) { return _mm_mul_ps(a, b); }
+  static H pairs_h(float re, float im) { return _mm_setr_ps(re, im, re, im); }
+  static H swap_pairs_h(H a) { return _mm_permute_ps(a, 0xB1); }
+  static H reverse_pairs_h(H a) { return _mm_permute_ps(a, 0x4E); }
+  static H add_even_sub_odd_h(H a, H b) { return _mm_blend_ps(_mm_add_ps(a, b), _mm_sub_ps(a, b), 0xA); }
+  static H sub_even_add_odd_h(H a, H b) { return _mm_blend_ps(_mm_sub_ps(a, b), _mm_add_ps(a, b), 0xA); }
   // Four vectors of two complex values each, rows of two 4-value windows, turned so that
   // vector j holds position j of both windows (lane k window k), and back.
   static void to_lanes4(H &a, H &b, H &c, H &d) {
@@ -55,6 +61,8 @@ struct V {
   static H narrow(D x) { return _mm256_cvtpd_ps(x); }
   static D loadd(const double *p) { return _mm256_loadu_pd(p); }
   static D muld(D a, D b) { return _mm256_mul_pd(a, b); }
+  static D addd(D a, D b) { return _mm256_add_pd(a, b); }
+  static D negate_odd(D a) { return _mm256_xor_pd(a, _mm256_setr_pd(0.0, -0.0, 0.0, -0.0)); }
   static D dup_even(D a) { return _mm256_movedup_pd(a); }
   static D dup_odd(D a) { return _mm256_permute_pd(a, 0xF); }
   static D swap_pairs(D a) { return _mm256_permute_pd(a, 0x5); }

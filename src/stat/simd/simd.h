@@ -44,6 +44,12 @@ struct Kernels {
   // neighbouring values with twiddle w1[0..1], then of values two apart with w2[0..1] for the
   // first and w2[2..3] for the second of each four; four1_runs' arithmetic.
   void (*four1_first_stages)(float *top, unsigned long floats, const double *w1, const double *w2);
+  // The untangling of realft and rlft3 for `count` frequencies: the value at lo + 2c against its
+  // mirror at hi - 2c, twiddle (tw[2c], tw[2c + 1]). The halves sr, si, ar, ai in single, each
+  // output summed in double from the widened halves, left to right, and rounded once. The
+  // values from lo and those down from hi + 1 do not overlap.
+  void (*untangle_run)(float *lo, float *hi, unsigned long count, float k1, float k2,
+                       const double *tw);
   // fourn's butterflies of `width` floats (a whole stride, one twiddle rounded to single) at
   // `top` against those `half` floats further on, all in single.
   void (*fourn_run)(float *top, unsigned long half, unsigned long width, float wr, float wi);
