@@ -142,6 +142,35 @@ TEST(Simd, ProductMatchesPlainLoop) {
   }
 }
 
+// gaussj's pivot search in a row: the largest candidate magnitude, NaN never, -1 for none.
+TEST(Simd, PivotSearchMatchesPlainLoop) {
+  for (Width w : offered_widths()) {
+    const kw_simd::Kernels &k = kw_simd::kernels_of(w);
+    for (int n : {0, 1, 3, 4, 7, 8, 15, 16, 17, 31, 33, 64, 100}) {
+      for (int used_every : {1, 2, 3, 1000}) {
+        std::vector<float> x = values(n, 5 + n);
+        std::vector<int> uses(n);
+        for (int j = 0; j < n; j++) uses[j] = j % used_every == 0 && used_every < 1000 ? 1 : 0;
+        float want = -1.0f;
+        for (int j = 0; j < n; j++) {
+          const float c = uses[j] == 0 ? std::fabs(x[j]) : -1.0f;
+          want = c > want ? c : want;
+        }
+        EXPECT_EQ(kwtest::bits(k.candidate_max(x.data(), uses.data(), n)), kwtest::bits(want))
+            << kw_simd::width_name(w) << " n " << n << " used every " << used_every;
+        // Every candidate NaN, and only used columns holding numbers: no candidate at all.
+        for (int j = 0; j < n; j++) x[j] = uses[j] == 0 ? std::numeric_limits<float>::quiet_NaN() : 9.0f;
+        EXPECT_EQ(k.candidate_max(x.data(), uses.data(), n), -1.0f) << kw_simd::width_name(w);
+        // Negative zeros count as +0.
+        for (int j = 0; j < n; j++) x[j] = -0.0f;
+        const bool any = n > 0 && (used_every == 1000 || (used_every > 1 && n > 1));
+        EXPECT_EQ(kwtest::bits(k.candidate_max(x.data(), uses.data(), n)), kwtest::bits(any ? 0.0f : -1.0f))
+            << kw_simd::width_name(w) << " n " << n << " used every " << used_every;
+      }
+    }
+  }
+}
+
 TEST(Simd, ButterfliesMatchPlainLoops) {
   for (Width w : offered_widths()) {
     const kw_simd::Kernels &k = kw_simd::kernels_of(w);

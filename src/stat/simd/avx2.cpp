@@ -23,6 +23,14 @@ struct V {
   static F addf(F a, F b) { return _mm256_add_ps(a, b); }
   static F subf(F a, F b) { return _mm256_sub_ps(a, b); }
   static F mulf(F a, F b) { return _mm256_mul_ps(a, b); }
+  // |x[j]| where uses[j] == 0, else -1.
+  static F candidates(const float *x, const int *uses) {
+    const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(uses));
+    const __m256 unused = _mm256_castsi256_ps(_mm256_cmpeq_epi32(u, _mm256_setzero_si256()));
+    const __m256 mag = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), _mm256_loadu_ps(x));
+    return _mm256_blendv_ps(_mm256_set1_ps(-1.0f), mag, unused);
+  }
+  static F greater_of(F a, F b) { return _mm256_max_ps(a, b); }  // a > b ? a : b
   static F swap_pairs_f(F a) { return _mm256_permute_ps(a, 0xB1); }
   static F dup_even_f(F a) { return _mm256_moveldup_ps(a); }
   static F dup_odd_f(F a) { return _mm256_movehdup_ps(a); }

@@ -30,6 +30,12 @@ struct V {
   static F addf(F a, F b) { return _mm512_add_ps(a, b); }
   static F subf(F a, F b) { return _mm512_sub_ps(a, b); }
   static F mulf(F a, F b) { return _mm512_mul_ps(a, b); }
+  // |x[j]| where uses[j] == 0, else -1.
+  static F candidates(const float *x, const int *uses) {
+    const __mmask16 unused = _mm512_cmpeq_epi32_mask(_mm512_loadu_si512(uses), _mm512_setzero_si512());
+    return _mm512_mask_blend_ps(unused, _mm512_set1_ps(-1.0f), _mm512_abs_ps(_mm512_loadu_ps(x)));
+  }
+  static F greater_of(F a, F b) { return _mm512_max_ps(a, b); }  // a > b ? a : b
   static F swap_pairs_f(F a) { return _mm512_permute_ps(a, 0xB1); }
   static F dup_even_f(F a) { return _mm512_moveldup_ps(a); }
   static F dup_odd_f(F a) { return _mm512_movehdup_ps(a); }

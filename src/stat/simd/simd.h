@@ -30,6 +30,10 @@ struct Kernels {
   void (*add_scaled)(float *y, const float *x, float c, int n);
   void (*add_scaled_scalar_first)(float *y, const float *x, float c, int n);
   void (*subtract_scaled)(float *y, const float *x, float c, int n);
+  // gaussj's pivot search in one row: the largest |x[j]| over j = 0..n-1 with uses[j] == 0, a
+  // NaN never taken; -1 when there is no such j or every one holds NaN. All candidates are
+  // zero or positive, so the largest does not depend on the order they are compared in.
+  float (*candidate_max)(const float *x, const int *uses, int n);
   // Jacobi rotation of each pair (x[j], y[j]) of two distinct rows from its old values:
   // x - sn * (y + x * tau), y + sn * (x - y * tau).
   void (*jacobi_rotate_rows)(float *x, float *y, int n, float sn, float tau);
