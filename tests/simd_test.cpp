@@ -142,6 +142,35 @@ TEST(Simd, ProductMatchesPlainLoop) {
   }
 }
 
+// gaussj's pivot search in a row: the largest candidate magnitude, NaN never, -1 for none.
+TEST(Simd, PivotSearchMatchesPlainLoop) {
+  for (Width w : offered_widths()) {
+    const kw_simd::Kernels &k = kw_simd::kernels_of(w);
+    for (int n : {0, 1, 3, 4, 7, 8, 15, 16, 17, 31, 33, 64, 100}) {
+      for (int used_every : {1, 2, 3, 1000}) {
+        std::vector<float> x = values(n, 5 + n);
+        std::vector<int> uses(n);
+        for (int j = 0; j < n; j++) uses[j] = j % used_every == 0 && used_every < 1000 ? 1 : 0;
+        float want = -1.0f;
+        for (int j = 0; j < n; j++) {
+          const float c = uses[j] == 0 ? std::fabs(x[j]) : -1.0f;
+          want = c > want ? c : want;
+        }
+        EXPECT_EQ(kwtest::bits(k.candidate_max(x.data(), uses.data(), n)), kwtest::bits(want))
+            << kw_simd::width_name(w) << " n " << n << " used every " << used_every;
+        // Every candidate NaN, and only used columns holding numbers: no candidate at all.
+        for (int j = 0; j < n; j++) x[j] = uses[j] == 0 ? std::numeric_limits<float>::quiet_NaN() : 9.0f;
+        EXPECT_EQ(k.candidate_max(x.data(), uses.data(), n), -1.0f) << kw_simd::width_name(w);
+        // Negative zeros count as +0.
+        for (int j = 0; j < n; j++) x[j] = -0.0f;
+        const bool any = n > 0 && (used_every == 1000 || (used_every > 1 && n > 1));
+        EXPECT_EQ(kwtest::bits(k.candidate_max(x.data(), uses.data(), n)), kwtest::bits(any ? 0.0f : -1.0f))
+            << kw_simd::width_name(w) << " n " << n << " used every " << used_every;
+      }
+    }
+  }
+}
+
 TEST(Simd, ButterfliesMatchPlainLoops) {
   for (Width w : offered_widths()) {
     const kw_simd::Kernels &k = kw_simd::kernels_of(w);
@@ -196,6 +225,30 @@ TEST(Simd, ButterfliesMatchPlainLoops) {
           }
         }
         expect_same(got, want, "four1_first_stages", w);
+      }
+    }
+    // The untangling of realft and rlft3: count values up from lo against their mirrors down
+    // from hi, in both directions (k2 = -0.5 forward, +0.5 inverse).
+    for (unsigned long count : {1ul, 2ul, 3ul, 4ul, 5ul, 7ul, 8ul, 9ul, 16ul, 31ul, 100ul}) {
+      for (float k2 : {-0.5f, 0.5f}) {
+        const float k1 = 0.5f;
+        const std::vector<float> x = values(4 * count + 2, 7 * count);
+        std::vector<double> tw(2 * count);
+        kwtest::Rng rng(count + 1);
+        for (double &t : tw) t = static_cast<double>(rng.uniform(-1.0f, 1.0f)) / 3.0;
+        std::vector<float> got = x, want = x;
+        k.untangle_run(got.data(), got.data() + 4 * count, count, k1, k2, tw.data());
+        for (unsigned long c = 0; c < count; c++) {
+          float *d = want.data() + 2 * c, *m = want.data() + 4 * count - 2 * c;
+          const double wr = tw[2 * c], wi = tw[2 * c + 1];
+          const double sr = (double)(k1 * (d[0] + m[0])), si = (double)(k1 * (d[1] - m[1]));
+          const double ar = (double)(-k2 * (d[1] + m[1])), ai = (double)(k2 * (d[0] - m[0]));
+          d[0] = (float)(sr + ar * wr - ai * wi);
+          d[1] = (float)(si + ai * wr + ar * wi);
+          m[0] = (float)(sr - ar * wr + ai * wi);
+          m[1] = (float)(-si + ai * wr + ar * wi);
+        }
+        expect_same(got, want, "untangle_run", w);
       }
     }
     // fourn: one twiddle, rounded to single, for a whole stride of floats.

@@ -427,14 +427,19 @@ void realft(float data[], unsigned long n, int isign) {
   const double u = kw_crmath::cr_sin(theta / 2.0);
   const double alpha = -2.0 * u * u;
   const double beta = kw_crmath::cr_sin(theta);
-  double wr = 1.0 + alpha;  // exp(i*theta): the loop starts at frequency 1
+  double wr = 1.0 + alpha;  // exp(i*theta): the untangling starts at frequency 1
   double wi = beta;
-  // The pair at frequency n/4 is its own mirror and already holds its final value.
-  for (unsigned long i = 2; i <= (n >> 2); i++) {
-    const unsigned long p1 = 2 * i - 1;
-    const unsigned long p3 = n + 3 - (p1 + 1);  // float position of frequency n/2 - (i - 1)
-    untangle(data[p1], data[p1 + 1], data[p3], data[p3 + 1], k1, k2, wr, wi);
-    advance_twiddle(wr, wi, alpha, beta);
+  // Frequencies 1 .. n/4 - 1 against their mirrors n/2 - 1 .. n/4 + 1 (float positions 2f + 1
+  // and n + 1 - 2f), each value touched once, so in any order; the twiddles are computed ahead a
+  // chunk at a time. The pair at frequency n/4 is its own mirror and already holds its final
+  // value.
+  const kw_simd::Kernels &simd = kw_simd::kernels();
+  double tw[2 * twiddle_chunk];
+  for (unsigned long first = 1; first < (n >> 2); first += twiddle_chunk) {
+    const unsigned long count =
+        (n >> 2) - first < twiddle_chunk ? (n >> 2) - first : twiddle_chunk;
+    fill_twiddles(wr, wi, alpha, beta, count, tw);
+    simd.untangle_run(data + 2 * first + 1, data + n + 1 - 2 * first, count, k1, k2, tw);
   }
   const float h = data[1];
   if (isign == 1) {
@@ -484,33 +489,46 @@ void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2, un
     }
   }
 
+  // Per row i1, with its mirror row r1: the q3 = 0 plane, then the columns q3 = 1 .. len3/4 - 1
+  // against their mirrors len3/2 - q3, then the middle column q3 = len3/4, its own mirror. The
+  // plane and the middle column visit each value twice (from both of its rows), so they keep
+  // the row-by-row order; the other columns touch each value once and run along the rows.
+  const kw_simd::Kernels &simd = kw_simd::kernels();
+  const unsigned long quarter = nn3 >> 2;
+  double tw[2 * twiddle_chunk];
   for (unsigned long i1 = 1; i1 <= nn1; i1++) {
     const unsigned long r1 = (i1 != 1 ? nn1 - i1 + 2 : 1);  // mirror row
+    // The q3 = 0 plane, paired with the Nyquist plane kept in speq; twiddle 1.
+    for (unsigned long i2 = 1; i2 <= nn2; i2++) {
+      const unsigned long r2 = (i2 != 1 ? 2 * (nn2 - i2) + 3 : 1);
+      float *d = data[i1][i2];
+      const float sr = k1 * (d[1] + speq[r1][r2]);
+      const float si = k1 * (d[2] - speq[r1][r2 + 1]);
+      const float ai = k2 * (d[1] - speq[r1][r2]);
+      const float ar = -k2 * (d[2] + speq[r1][r2 + 1]);
+      d[1] = sr + ar;
+      d[2] = si + ai;
+      speq[r1][r2] = sr - ar;
+      speq[r1][r2 + 1] = ai - si;
+    }
+    if (quarter == 0) continue;
     double wr = 1.0;
     double wi = 0.0;
-    for (unsigned long i3 = 1; i3 <= (nn3 >> 2) + 1; i3++) {
-      const unsigned long col = 2 * i3 - 1;
+    advance_twiddle(wr, wi, alpha, beta);  // frequency 1
+    for (unsigned long first = 1; first < quarter; first += twiddle_chunk) {
+      const unsigned long count = quarter - first < twiddle_chunk ? quarter - first : twiddle_chunk;
+      fill_twiddles(wr, wi, alpha, beta, count, tw);
       for (unsigned long i2 = 1; i2 <= nn2; i2++) {
-        if (i3 == 1) {
-          // The q3 = 0 plane, paired with the Nyquist plane kept in speq; twiddle 1.
-          const unsigned long r2 = (i2 != 1 ? 2 * (nn2 - i2) + 3 : 1);
-          float *d = data[i1][i2];
-          const float sr = k1 * (d[1] + speq[r1][r2]);
-          const float si = k1 * (d[2] - speq[r1][r2 + 1]);
-          const float ai = k2 * (d[1] - speq[r1][r2]);
-          const float ar = -k2 * (d[2] + speq[r1][r2 + 1]);
-          d[1] = sr + ar;
-          d[2] = si + ai;
-          speq[r1][r2] = sr - ar;
-          speq[r1][r2 + 1] = ai - si;
-        } else {
-          const unsigned long r2 = (i2 != 1 ? nn2 - i2 + 2 : 1);
-          const unsigned long r3 = nn3 + 3 - 2 * i3;
-          untangle(data[i1][i2][col], data[i1][i2][col + 1], data[r1][r2][r3], data[r1][r2][r3 + 1],
-                   k1, k2, wr, wi);
-        }
+        const unsigned long r2 = (i2 != 1 ? nn2 - i2 + 2 : 1);
+        simd.untangle_run(data[i1][i2] + 2 * first + 1, data[r1][r2] + nn3 + 1 - 2 * first, count,
+                          k1, k2, tw);
       }
-      advance_twiddle(wr, wi, alpha, beta);
+    }
+    const unsigned long mid = 2 * quarter + 1;
+    for (unsigned long i2 = 1; i2 <= nn2; i2++) {
+      const unsigned long r2 = (i2 != 1 ? nn2 - i2 + 2 : 1);
+      untangle(data[i1][i2][mid], data[i1][i2][mid + 1], data[r1][r2][mid], data[r1][r2][mid + 1],
+               k1, k2, wr, wi);
     }
   }
 

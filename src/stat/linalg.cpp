@@ -251,28 +251,6 @@ inline void subtract_scaled(float *y, const float *x, float c, int n) {
   for (; j < n; j++) y[j] = y[j] - x[j] * c;
 }
 
-// The largest |row[k]| over the columns k = 1..n with unused[k] == 0, NaN ignored; -1 when
-// there is no such column or every one holds NaN. A maximum does not depend on the order in
-// which it is taken, so eight lanes keep their own maxima.
-inline float candidate_max(const float *row, const int *uses, int n) {
-  float lane[8];
-  for (int t = 0; t < 8; t++) lane[t] = -1.0f;
-  int k = 1;
-  for (; k + 8 <= n + 1; k += 8) {
-    for (int t = 0; t < 8; t++) {
-      const float x = uses[k + t] == 0 ? std::fabs(row[k + t]) : -1.0f;
-      lane[t] = x > lane[t] ? x : lane[t];
-    }
-  }
-  float big = -1.0f;
-  for (int t = 0; t < 8; t++) big = lane[t] > big ? lane[t] : big;
-  for (; k <= n; k++) {
-    const float x = uses[k] == 0 ? std::fabs(row[k]) : -1.0f;
-    big = x > big ? x : big;
-  }
-  return big;
-}
-
 // Lower triangle of R = A * A^T over the first n columns of A, then mirrored.
 void rows_gram(float **A, float **R, int m, int n) {
   for (int i = 0; i < m; i++) {
@@ -604,6 +582,7 @@ void gaussj(float **a, int n, float **b, int m) {
   const kw_work::Vector<int> pivotrow(1, n);
   const kw_work::Vector<int> pivotuses(1, n);
   for (int j = 1; j <= n; j++) pivotuses[j] = 0;
+  const kw_simd::Kernels &simd = kw_simd::kernels();
 
   for (int i = 1; i <= n; i++) {
     // Full pivot search over the unused rows and columns, row by row and left to right, where
@@ -619,7 +598,7 @@ void gaussj(float **a, int n, float **b, int m) {
     for (int j = 1; j <= n; j++) {
       if (pivotuses[j] == 1) continue;
       const float *row = a[j];
-      const float rowbig = candidate_max(row, pivotuses, n);
+      const float rowbig = simd.candidate_max(row + 1, pivotuses + 1, n);
       if (rowbig >= big) {  // false for a row without candidates (-1)
         int k = n;
         while (pivotuses[k] != 0 || !(std::fabs(row[k]) == rowbig)) k--;

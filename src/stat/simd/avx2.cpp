@@ -23,6 +23,14 @@ struct V {
   static F addf(F a, F b) { return _mm256_add_ps(a, b); }
   static F subf(F a, F b) { return _mm256_sub_ps(a, b); }
   static F mulf(F a, F b) { return _mm256_mul_ps(a, b); }
+  // |x[j]| where uses[j] == 0, else -1.
+  static F candidates(const float *x, const int *uses) {
+    const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(uses));
+    const __m256 unused = _mm256_castsi256_ps(_mm256_cmpeq_epi32(u, _mm256_setzero_si256()));
+    const __m256 mag = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), _mm256_loadu_ps(x));
+    return _mm256_blendv_ps(_mm256_set1_ps(-1.0f), mag, unused);
+  }
+  static F greater_of(F a, F b) { return _mm256_max_ps(a, b); }  // a > b ? a : b
   static F swap_pairs_f(F a) { return _mm256_permute_ps(a, 0xB1); }
   static F dup_even_f(F a) { return _mm256_moveldup_ps(a); }
   static F dup_odd_f(F a) { return _mm256_movehdup_ps(a); }
@@ -33,6 +41,12 @@ struct V {
   static void storeh(float *p, H x) { _mm_storeu_ps(p, x); }
   static H addh(H a, H b) { return _mm_add_ps(a, b); }
   static H subh(H a, H b) { return _mm_sub_ps(a, b); }
+  static H mulh(H a, H b) { return _mm_mul_ps(a, b); }
+  static H pairs_h(float re, float im) { return _mm_setr_ps(re, im, re, im); }
+  static H swap_pairs_h(H a) { return _mm_permute_ps(a, 0xB1); }
+  static H reverse_pairs_h(H a) { return _mm_permute_ps(a, 0x4E); }
+  static H add_even_sub_odd_h(H a, H b) { return _mm_blend_ps(_mm_add_ps(a, b), _mm_sub_ps(a, b), 0xA); }
+  static H sub_even_add_odd_h(H a, H b) { return _mm_blend_ps(_mm_sub_ps(a, b), _mm_add_ps(a, b), 0xA); }
   // Four vectors of two complex values each, rows of two 4-value windows, turned so that
   // vector j holds position j of both windows (lane k window k), and back.
   static void to_lanes4(H &a, H &b, H &c, H &d) {
@@ -55,6 +69,8 @@ struct V {
   static H narrow(D x) { return _mm256_cvtpd_ps(x); }
   static D loadd(const double *p) { return _mm256_loadu_pd(p); }
   static D muld(D a, D b) { return _mm256_mul_pd(a, b); }
+  static D addd(D a, D b) { return _mm256_add_pd(a, b); }
+  static D negate_odd(D a) { return _mm256_xor_pd(a, _mm256_setr_pd(0.0, -0.0, 0.0, -0.0)); }
   static D dup_even(D a) { return _mm256_movedup_pd(a); }
   static D dup_odd(D a) { return _mm256_permute_pd(a, 0xF); }
   static D swap_pairs(D a) { return _mm256_permute_pd(a, 0x5); }

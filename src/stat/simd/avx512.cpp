@@ -30,6 +30,12 @@ struct V {
   static F addf(F a, F b) { return _mm512_add_ps(a, b); }
   static F subf(F a, F b) { return _mm512_sub_ps(a, b); }
   static F mulf(F a, F b) { return _mm512_mul_ps(a, b); }
+  // |x[j]| where uses[j] == 0, else -1.
+  static F candidates(const float *x, const int *uses) {
+    const __mmask16 unused = _mm512_cmpeq_epi32_mask(_mm512_loadu_si512(uses), _mm512_setzero_si512());
+    return _mm512_mask_blend_ps(unused, _mm512_set1_ps(-1.0f), _mm512_abs_ps(_mm512_loadu_ps(x)));
+  }
+  static F greater_of(F a, F b) { return _mm512_max_ps(a, b); }  // a > b ? a : b
   static F swap_pairs_f(F a) { return _mm512_permute_ps(a, 0xB1); }
   static F dup_even_f(F a) { return _mm512_moveldup_ps(a); }
   static F dup_odd_f(F a) { return _mm512_movehdup_ps(a); }
@@ -40,6 +46,18 @@ struct V {
   static void storeh(float *p, H x) { _mm256_storeu_ps(p, x); }
   static H addh(H a, H b) { return _mm256_add_ps(a, b); }
   static H subh(H a, H b) { return _mm256_sub_ps(a, b); }
+  static H mulh(H a, H b) { return _mm256_mul_ps(a, b); }
+  static H pairs_h(float re, float im) { return _mm256_setr_ps(re, im, re, im, re, im, re, im); }
+  static H swap_pairs_h(H a) { return _mm256_permute_ps(a, 0xB1); }
+  static H reverse_pairs_h(H a) {
+    return _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(a), 0x1B));
+  }
+  static H add_even_sub_odd_h(H a, H b) {
+    return _mm256_blend_ps(_mm256_add_ps(a, b), _mm256_sub_ps(a, b), 0xAA);
+  }
+  static H sub_even_add_odd_h(H a, H b) {
+    return _mm256_blend_ps(_mm256_sub_ps(a, b), _mm256_add_ps(a, b), 0xAA);
+  }
   // Four vectors of four complex values each, the four values of four windows, transposed so
   // that vector j holds position j of every window (lane k window k); its own inverse.
   static void to_lanes4(H &a, H &b, H &c, H &d) {
@@ -57,6 +75,12 @@ struct V {
   static H narrow(D x) { return _mm512_cvtpd_ps(x); }
   static D loadd(const double *p) { return _mm512_loadu_pd(p); }
   static D muld(D a, D b) { return _mm512_mul_pd(a, b); }
+  static D addd(D a, D b) { return _mm512_add_pd(a, b); }
+  static D negate_odd(D a) {  // the sign bit of the odd lanes flipped, as a plain negation does
+    const __m512d odd_signs = _mm512_set_pd(-0.0, 0.0, -0.0, 0.0, -0.0, 0.0, -0.0, 0.0);
+    return _mm512_castsi512_pd(
+        _mm512_xor_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(odd_signs)));
+  }
   static D dup_even(D a) { return _mm512_movedup_pd(a); }
   static D dup_odd(D a) { return _mm512_permute_pd(a, 0xFF); }
   static D swap_pairs(D a) { return _mm512_permute_pd(a, 0x55); }

@@ -25,6 +25,14 @@ struct V {
   static F addf(F a, F b) { return _mm_add_ps(a, b); }
   static F subf(F a, F b) { return _mm_sub_ps(a, b); }
   static F mulf(F a, F b) { return _mm_mul_ps(a, b); }
+  // |x[j]| where uses[j] == 0, else -1.
+  static F candidates(const float *x, const int *uses) {
+    const __m128 unused = _mm_castsi128_ps(
+        _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(uses)), _mm_setzero_si128()));
+    const __m128 mag = _mm_andnot_ps(_mm_set1_ps(-0.0f), _mm_loadu_ps(x));
+    return _mm_or_ps(_mm_and_ps(unused, mag), _mm_andnot_ps(unused, _mm_set1_ps(-1.0f)));
+  }
+  static F greater_of(F a, F b) { return _mm_max_ps(a, b); }  // a > b ? a : b
   static F swap_pairs_f(F a) { return _mm_shuffle_ps(a, a, 0xB1); }
   static F dup_even_f(F a) { return _mm_shuffle_ps(a, a, 0xA0); }
   static F dup_odd_f(F a) { return _mm_shuffle_ps(a, a, 0xF5); }
@@ -71,6 +79,12 @@ struct V {
   static F addf(F a, F b) { for (int i = 0; i < 4; i++) a.v[i] = a.v[i] + b.v[i]; return a; }
   static F subf(F a, F b) { for (int i = 0; i < 4; i++) a.v[i] = a.v[i] - b.v[i]; return a; }
   static F mulf(F a, F b) { for (int i = 0; i < 4; i++) a.v[i] = a.v[i] * b.v[i]; return a; }
+  static F candidates(const float *x, const int *uses) {
+    F r;
+    for (int i = 0; i < 4; i++) r.v[i] = uses[i] == 0 ? __builtin_fabsf(x[i]) : -1.0f;
+    return r;
+  }
+  static F greater_of(F a, F b) { for (int i = 0; i < 4; i++) a.v[i] = a.v[i] > b.v[i] ? a.v[i] : b.v[i]; return a; }
   static F swap_pairs_f(F a) { return F{{a.v[1], a.v[0], a.v[3], a.v[2]}}; }
   static F dup_even_f(F a) { return F{{a.v[0], a.v[0], a.v[2], a.v[2]}}; }
   static F dup_odd_f(F a) { return F{{a.v[1], a.v[1], a.v[3], a.v[3]}}; }

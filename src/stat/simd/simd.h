@@ -30,6 +30,10 @@ struct Kernels {
   void (*add_scaled)(float *y, const float *x, float c, int n);
   void (*add_scaled_scalar_first)(float *y, const float *x, float c, int n);
   void (*subtract_scaled)(float *y, const float *x, float c, int n);
+  // gaussj's pivot search in one row: the largest |x[j]| over j = 0..n-1 with uses[j] == 0, a
+  // NaN never taken; -1 when there is no such j or every one holds NaN. All candidates are
+  // zero or positive, so the largest does not depend on the order they are compared in.
+  float (*candidate_max)(const float *x, const int *uses, int n);
   // Jacobi rotation of each pair (x[j], y[j]) of two distinct rows from its old values:
   // x - sn * (y + x * tau), y + sn * (x - y * tau).
   void (*jacobi_rotate_rows)(float *x, float *y, int n, float sn, float tau);
@@ -44,6 +48,12 @@ struct Kernels {
   // neighbouring values with twiddle w1[0..1], then of values two apart with w2[0..1] for the
   // first and w2[2..3] for the second of each four; four1_runs' arithmetic.
   void (*four1_first_stages)(float *top, unsigned long floats, const double *w1, const double *w2);
+  // The untangling of realft and rlft3 for `count` frequencies: the value at lo + 2c against its
+  // mirror at hi - 2c, twiddle (tw[2c], tw[2c + 1]). The halves sr, si, ar, ai in single, each
+  // output summed in double from the widened halves, left to right, and rounded once. The
+  // values from lo and those down from hi + 1 do not overlap.
+  void (*untangle_run)(float *lo, float *hi, unsigned long count, float k1, float k2,
+                       const double *tw);
   // fourn's butterflies of `width` floats (a whole stride, one twiddle rounded to single) at
   // `top` against those `half` floats further on, all in single.
   void (*fourn_run)(float *top, unsigned long half, unsigned long width, float wr, float wi);
