@@ -6,6 +6,7 @@
 // fused multiply-add, so the arithmetic is the same on every machine.
 #include "cr_math.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -322,115 +323,141 @@ Fixed sin_cos_series(const Fixed &r, bool cosine) {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// exp(r) for |r| <= ln2/256 (r a double-double): 1 + r + r^2/2 exactly as double-doubles, the
-// rest of the series to r^7 in double; relative error below 2^-77.
-DD exp_small(DD r) {
-  const double rh = r.hi, rl = r.lo;
-  const double q = rh * rh * rh * (1.0 / 6 + rh * (1.0 / 24 + rh * (1.0 / 120 + rh * (1.0 / 720 + rh * (1.0 / 5040)))));
-  const DD sq = two_prod(rh, rh);
-  const double small = q + (rl + (0.5 * sq.lo + rh * rl));
-  const DD u = two_sum(0.5 * sq.hi, small);
-  const DD v = two_sum(1.0, rh);
-  DD w = two_sum(v.hi, u.hi);
-  w.lo += v.lo + u.lo;
-  return fast_two_sum(w.hi, w.lo);
+// The rounding test with an absolute bound: hi + lo is within err of the exact value.
+inline bool rounds_alike(double hi, double lo, double err, double &out) {
+  const double a = hi + (lo - err);
+  const double b = hi + (lo + err);
+  if (a != b) return false;
+  out = a;
+  return true;
 }
+
+// a rounded to a multiple of ulp(shifter), for a shifter 1.5 2^n with |a| < 2^(n-2); a minus
+// it is exact. Used to cut a number into an upper part of 26 significant bits, whose product
+// with another 26-bit number is exact, and the rest.
+inline double round_to_ulp_of(double a, double shifter) { return (a + shifter) - shifter; }
 
 }  // namespace
 
 namespace detail {
 
 bool exp_fast(double x, double &y) {
-  if (x != x) {
-    y = x + x;
-    return true;
+  const double ax = std::fabs(x);
+  if (!(ax >= 0x1p-54 && ax < 708.0)) {
+    if (x != x) {
+      y = x + x;
+      return true;
+    }
+    if (x > 709.79) {  // past log(DBL_MAX) = 709.7827...
+      y = kInf;
+      return true;
+    }
+    if (x < -745.2) {  // below -1075 ln 2 = -745.1332...: under half the smallest subnormal
+      y = 0.0;
+      return true;
+    }
+    if (ax < 0x1p-54) {  // 1 + x is within half an ulp of 1
+      y = 1.0;
+      return true;
+    }
   }
-  if (x > 709.79) {  // past log(DBL_MAX) = 709.7827...
-    y = kInf;
-    return true;
-  }
-  if (x < -745.2) {  // below -1075 ln 2 = -745.1332...: under half the smallest subnormal
-    y = 0.0;
-    return true;
-  }
-  if (x > -0x1p-54 && x < 0x1p-54) {  // 1 + x is within half an ulp of 1
-    y = 1.0;
-    return true;
-  }
-  // x = (128 m + j) ln2/128 + r, |r| <= ln2/256; x - k L1 is exact (Sterbenz) and so are the
-  // products k L1, k L2 (35-bit pieces, |k| < 2^18).
-  const double kd = nearest_integer(x * 0x1.71547652b82fep+7);
-  const int k = (int)kd;
-  const double rh0 = x - kd * kLn2By128[0];
-  DD r = two_sum(rh0, -(kd * kLn2By128[1]));
-  r.lo -= kd * kLn2By128[2];
-  r = fast_two_sum(r.hi, r.lo);
-  const int j = k & 127;
-  const int m = (k - j) / 128;
+  // x = (512 m + j) ln2/512 + r with |r| <= ln2/1024 (+ 2^-43 from rounding k): e^x is
+  // 2^m 2^(j/512) e^r. k ln2/512 = k C1 + k C2: k C1 is exact (C1 has 29 bits, |k| < 2^20)
+  // and so is x - k C1 (Sterbenz); k C2 is rounded, by at most 2^-76, and C1 + C2 is ln2/512
+  // to 2^-96, so r = rh - rl is exact to 2^-75.
+  // k is read from the bits of the shifted sum, which is quicker than converting kd.
+  const double shifted = x * 0x1.71547652b82fep+9 + 0x1.8p52;
+  const double kd = shifted - 0x1.8p52;
+  const std::int64_t k = (std::int64_t)(bits_of(shifted) - bits_of(0x1.8p52));
+  const double rh = x - kd * kLn2By512[0];
+  const double rl = kd * kLn2By512[1];
+  const int j = (int)(k & 511);
+  const int m = (int)((k - j) / 512);
   if (m < -1021) return false;  // subnormal or near it: the accurate path rounds those
-  const DD e = exp_small(r);
-  const DD t = {kExp2Table[j][0], kExp2Table[j][1]};
-  DD p = two_prod(t.hi, e.hi);
-  p.lo += t.hi * e.lo + t.lo * e.hi;
-  p = fast_two_sum(p.hi, p.lo);
+  // 2^(j/512) = th + tl, th of 26 bits; rh = r1 + r2 with r1 of 26 bits, so th r1 is exact and
+  // th + th r1 = s + s_lo exactly. With r = rh - rl and P = e^r - 1 - r:
+  //   2^(j/512) e^r = s + s_lo + tl + th (r2 - rl) + tl r + (th + tl) P,
+  // P by Estrin's scheme, so that the chain of dependent operations stays short.
+  const double th = kExp2Table[j][0], tl = kExp2Table[j][1];
+  const double r1 = round_to_ulp_of(rh, 0x1.8p16);  // |rh| < 2^-10, multiple of 2^-36
+  const double r2 = rh - r1;
+  const double p = th * r1;
+  const double s = th + p;
+  const double s_lo = p - (s - th);
+  const double r = rh - rl;
+  const double rr = r * r;
+  const double P = rr * ((0.5 + r * (1.0 / 6)) + rr * (1.0 / 24 + r * (1.0 / 120)));
+  const double lo = (s_lo + (tl + (th * (r2 - rl) + tl * r))) + (th + tl) * P;
+  // Error of s + lo, with |r| < 2^-10.5, th in [1, 2), |tl| <= 2^-26, |P| < 2^-22: the
+  // reduction 2^-75 (times e^r), the series' tail r^6/720 < 2^-72.5, P's roundings
+  // 4.1 * 2^-53 |P| < 2^-73, (th + tl) P two more < 2^-74 each, th (r2 - rl) and the sums in lo
+  // below 2^-73 together with tl's own rounding: 2^-70.8 in all. s + lo lies in
+  // [0.999, 2.002], so 2^-69 bounds the absolute error with room.
   double z;
-  if (!rounds_alike(p, 0x1p-70, z)) return false;
+  if (!rounds_alike(s, lo, 0x1p-69, z)) return false;
   // Exact scaling; 2^1024 (m = 1024) overflows to +inf as it should.
   y = m <= 1023 ? z * pow2(m) : z * pow2(1023) * 2.0;
   return true;
 }
 
 bool log_fast(double x, double &y) {
-  if (x != x) {
-    y = x + x;
-    return true;
-  }
-  if (x <= 0) {
-    y = x == 0 ? -kInf : std::numeric_limits<double>::quiet_NaN();
-    return true;
-  }
-  if (x == kInf) {
-    y = kInf;
-    return true;
-  }
+  std::uint64_t u = bits_of(x);
   int e = 0;
-  if (x < 0x1p-1022) {
-    x *= 0x1p52;
+  if (u - 0x0010000000000000ull >= 0x7ff0000000000000ull - 0x0010000000000000ull) {
+    // Not a positive normal number.
+    if (x != x) {
+      y = x + x;
+      return true;
+    }
+    if (x <= 0) {
+      y = x == 0 ? -kInf : std::numeric_limits<double>::quiet_NaN();
+      return true;
+    }
+    if (x == kInf) {
+      y = kInf;
+      return true;
+    }
+    u = bits_of(x * 0x1p52);  // subnormal
     e = -52;
   }
-  // x = 2^e m with sqrt(1/2) < m <= sqrt(2), so that e ln2 and ln m never cancel.
-  std::uint64_t u = bits_of(x);
-  e += int(u >> 52) - 1023;
-  u &= (1ull << 52) - 1;
-  if (u > 0x6a09e667f3bcdull) {
-    u |= 1022ull << 52;
-    e += 1;
-  } else {
-    u |= 1023ull << 52;
-  }
-  const double m = double_of(u);
-  // c close to 1/m from the table: m c - 1 = z exactly as a double-double, |z| <= 2^-9.5.
-  const int i = (int)((m - 1.0) * 512.0 + 150.5) - 150;
-  const double *row = kLogTable[i + 150];
-  const DD p = two_prod(m, row[0]);
-  const DD z = two_sum(p.hi - 1.0, p.lo);
-  // ln(1 + z) = z - z^2/2 exactly as double-doubles, z^3/3 ... z^10/10 in double.
-  const double zh = z.hi;
-  const double q = zh * zh * zh *
-                   (1.0 / 3 + zh * (-0.25 + zh * (0.2 + zh * (-1.0 / 6 + zh * (1.0 / 7 + zh * (-0.125 +
-                   zh * (1.0 / 9 + zh * -0.1)))))));
-  const DD sq = two_prod(zh, zh);
-  const double small = q + (z.lo - 0.5 * (sq.lo + 2.0 * zh * z.lo));
-  DD l = two_sum(zh, -0.5 * sq.hi);
-  l.lo += small;
-  l = fast_two_sum(l.hi, l.lo);
-  // + ln(1/c) + e ln2.
-  l = dd_add({row[1], row[2]}, l);
+  // x = 2^e m with m in [0x1.6ap-1, 0x1.6ap+0), so that e ln2 and ln m never cancel; m falls
+  // in interval i, which starts at mi (m with its low 43 bits cleared).
+  const std::uint64_t t = u - 0x3fe6a00000000000ull;
+  e += (int)((std::int64_t)t >> 52);
+  const int i = (int)((t >> 43) & 511);
+  const std::uint64_t mu = u - (t & 0xfff0000000000000ull);
+  const double m = double_of(mu);
+  const double mi = double_of(mu & ~((1ull << 43) - 1));
+  // z = m c - 1, |z| < 2^-9, exactly: mi c is exact (10 bits each) and so is mi c - 1; m - mi
+  // has at most 43 bits, so (m - mi) c is exact; both are multiples of 2^-62 and so is z, which
+  // is therefore a double and their sum is exact.
+  const double *row = kLogTable[i];
+  const double c = row[0];
+  const double z = (mi * c - 1.0) + (m - mi) * c;
+  // ln x = e ln2 - ln c + ln(1 + z); ln(1 + z) = z - z^2/2 + P, P = z^3/3 - ... - z^8/8.
+  // e ln2_hi - ln(c)_hi = a exactly (multiples of 2^-42 below 2^10), and a + z = h0 + h0_lo
+  // exactly. z = z1 + z2 with z1 of 26 bits: -z1^2/2 = q is exact, and so is h0 + q = h + h_lo
+  // (|h0| > |q|: |h0| is near |ln x| >= |z|/2.01, |q| < 2^-10 |z|). P by Estrin's scheme, so
+  // that the chain of dependent operations stays short.
   const double ed = (double)e;
-  DD t = two_sum(ed * kLn2[0], l.hi);
-  t.lo += ed * kLn2[1] + l.lo;
-  t = fast_two_sum(t.hi, t.lo);
-  return rounds_alike(t, 0x1p-67, y);
+  const double a = ed * kLn2[0] + row[1];
+  const DD h0 = two_sum(a, z);
+  const double z1 = round_to_ulp_of(z, 0x1.8p17);  // |z| < 2^-9, multiple of 2^-35
+  const double z2 = z - z1;
+  const double q = -0.5 * (z1 * z1);
+  const DD h = fast_two_sum(h0.hi, q);
+  const double zz = z * z;
+  const double P = zz * z *
+                   ((1.0 / 3 + z * -0.25) + zz * ((0.2 + z * (-1.0 / 6)) + zz * (1.0 / 7 + z * -0.125)));
+  const double lo = ((h.lo + h0.lo) + ((row[2] + ed * kLn2[1]) - (z1 * z2 + 0.5 * (z2 * z2)))) + P;
+  // Error of h + lo. Terms in |z|: the series' tail |z|^9/9 < 2^-75.2 |z|; P's roundings,
+  // 4.5 * 2^-53 |P| with |P| < 1.01 |z|^3/3, < 2^-70.4 |z|; the sums in lo, below
+  // 2^-53 (|P| + 2^-35 |z|) < 2^-72.6 |z| each where P takes part and far less where it does
+  // not: 2^-69.2 |z| in all. Terms in |ln x|: ln c and ln2 to
+  // 2^-96 (times |e| for ln2, and |ln x| > |e|/3 where e != 0), the rounding of e ln2_lo and
+  // of the sums with it, and h_lo's: below 2^-90 |ln x|. Where |z| exceeds |ln x| (e = 0 near 1)
+  // it does so by a factor below 2.01, and the first bound covers it relative to ln x as well.
+  return rounds_alike(h.hi, lo, 0x1p-68 * std::fabs(z) + 0x1p-90 * std::fabs(h.hi), y);
 }
 
 bool sin_fast(double x, double &y) {
