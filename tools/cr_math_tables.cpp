@@ -88,7 +88,7 @@ int main() {
   // two intervals next to 1 take c = 1, so that ln c = 0 where ln m is tiny.
   std::printf("// For the 512 intervals of the significand m (starting at 0x1.6ap-1, split where the low\n"
               "// 43 bits of m are zero): c of 10 significant bits with |m c - 1| < 2^-9 on the interval,\n"
-              "// and -ln(c) as a multiple of 2^-42 plus the rest rounded.\n"
+              "// and -ln(c) as a multiple of 2^-42 plus the rest rounded; |ln c| >= |m c - 1| or c = 1.\n"
               "constexpr double kLogTable[512][3] = {\n");
   double z_max = 0;
   for (int i = 0; i < 512; i++) {
@@ -144,41 +144,43 @@ int main() {
     mpfr_rint(w, w, MPFR_RNDN);
     mpfr_div_2si(w, w, 42, MPFR_RNDN);
     const double l_hi = mpfr_get_d(w, MPFR_RNDN);
+    // The evaluation adds z to -ln(c)_hi with a fast two-sum, exact where |-ln(c)_hi| >= |z|.
+    if (best != 1.0 && !(std::fabs(l_hi) >= best_z)) {
+      std::fprintf(stderr, "interval %d: |ln c| below |m c - 1|\n", i);
+      return 1;
+    }
     mpfr_sub(v, v, w, MPFR_RNDN);
     std::printf("    {%a, %a, %a},\n", best, l_hi, mpfr_get_d(v, MPFR_RNDN));
   }
   std::printf("};\n// Largest |m c - 1| over the table: %a.\n\n", z_max);
 
-  std::printf("// sin(i/64) and cos(i/64), i = 0..51, as double-doubles.\nconstexpr double kSinCosTable[52][4] = {\n");
-  for (int i = 0; i < 52; i++) {
-    mpfr_set_si(v, i, MPFR_RNDN);
-    mpfr_div_ui(v, v, 64, MPFR_RNDN);
-    mpfr_sin(w, v, MPFR_RNDN);
-    mpfr_swap(v, w);
-    print_dd("    {", ", ");
-    mpfr_set_si(v, i, MPFR_RNDN);
-    mpfr_div_ui(v, v, 64, MPFR_RNDN);
-    mpfr_cos(w, v, MPFR_RNDN);
-    mpfr_swap(v, w);
-    print_dd("", "},\n");
+  std::printf("// sin(i pi/1024), i = 0..512: hi rounded to 26 significant bits, so that hi times a\n"
+              "// 26-bit number is exact, and lo = sin(i pi/1024) - hi rounded. cos(i pi/1024) is row 512 - i.\n"
+              "constexpr double kSinTable[513][2] = {\n");
+  for (int i = 0; i <= 512; i++) {
+    mpfr_const_pi(v, MPFR_RNDN);
+    mpfr_mul_si(v, v, i, MPFR_RNDN);
+    mpfr_div_ui(v, v, 1024, MPFR_RNDN);
+    mpfr_sin(v, v, MPFR_RNDN);
+    const double hi = take_piece(26);
+    std::printf("    {%a, %a},\n", hi, mpfr_get_d(v, MPFR_RNDN));
   }
   std::printf("};\n\n");
 
-  std::printf("// pi/2 in three pieces of 33 bits (k times each exact for |k| < 2^20) and the rest;\n"
-              "// pi/2 as a double-double; 2/pi rounded.\n");
+  std::printf("// pi/1024 in two pieces of 33 bits (k times each exact for |k| < 2^20) and the rest;\n"
+              "// pi/1024 as a double-double; 1024/pi rounded.\n");
   mpfr_const_pi(v, MPFR_RNDN);
-  mpfr_div_2ui(v, v, 1, MPFR_RNDN);
+  mpfr_div_ui(v, v, 1024, MPFR_RNDN);
   a = take_piece(33);
   b = take_piece(33);
-  c = take_piece(33);
-  const double d = take_piece(53);
-  std::printf("constexpr double kPiBy2Pieces[4] = {%a, %a, %a, %a};\n", a, b, c, d);
+  c = take_piece(53);
+  std::printf("constexpr double kPiBy1024Pieces[3] = {%a, %a, %a};\n", a, b, c);
   mpfr_const_pi(v, MPFR_RNDN);
-  mpfr_div_2ui(v, v, 1, MPFR_RNDN);
-  print_dd("constexpr double kPiBy2[2] = {", "};\n");
+  mpfr_div_ui(v, v, 1024, MPFR_RNDN);
+  print_dd("constexpr double kPiBy1024[2] = {", "};\n");
   mpfr_const_pi(v, MPFR_RNDN);
-  mpfr_ui_div(v, 2, v, MPFR_RNDN);
-  std::printf("constexpr double kTwoByPi = %a;\n\n", mpfr_get_d(v, MPFR_RNDN));
+  mpfr_ui_div(v, 1024, v, MPFR_RNDN);
+  std::printf("constexpr double kInvPiBy1024 = %a;\n\n", mpfr_get_d(v, MPFR_RNDN));
 
   std::printf("// The first 24 * 64 bits of 2/pi, most significant word first.\nconstexpr std::uint64_t kTwoByPiBits[24] = {\n");
   mpfr_const_pi(v, MPFR_RNDN);

@@ -50,28 +50,28 @@ inline DD two_prod(double a, double b) {
   return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
 }
 
-// Products and sums of double-doubles, relative error below 2^-102.
+// The product of double-doubles, relative error below 2^-102.
 inline DD dd_mul(DD a, DD b) {
   DD p = two_prod(a.hi, b.hi);
   p.lo += a.hi * b.lo + a.lo * b.hi;
   return fast_two_sum(p.hi, p.lo);
 }
-inline DD dd_add(DD a, DD b) {
-  DD s = two_sum(a.hi, b.hi);
-  s.lo += a.lo + b.lo;
-  return fast_two_sum(s.hi, s.lo);
-}
 
-// The rounding test: y carries a relative error below eps; if both ends of the interval round
-// to the same double, so does the exact value (rounding is monotonic), and that is the result.
-inline bool rounds_alike(DD y, double eps, double &out) {
-  const double err = eps * (y.hi < 0 ? -y.hi : y.hi);
-  const double a = y.hi + (y.lo - err);
-  const double b = y.hi + (y.lo + err);
+// The rounding test: hi + lo is within err of the exact value. If both ends of the interval
+// round to the same double, so does the exact value (rounding is monotonic), and that is the
+// result. err has room for the rounding of lo -/+ err.
+inline bool rounds_alike(double hi, double lo, double err, double &out) {
+  const double a = hi + (lo - err);
+  const double b = hi + (lo + err);
   if (a != b) return false;
   out = a;
   return true;
 }
+
+// a rounded to a multiple of ulp(shifter), for a shifter 1.5 2^n with |a| < 2^(n-2); a minus
+// it is exact. Used to cut a number into an upper part of 26 significant bits, whose product
+// with another 26-bit number is exact, and the rest.
+inline double round_to_ulp_of(double a, double shifter) { return (a + shifter) - shifter; }
 
 // Round to the nearest integer, as a double, for |t| < 2^51.
 inline double nearest_integer(double t) {
@@ -318,24 +318,27 @@ Fixed sin_cos_series(const Fixed &r, bool cosine) {
   return sum;
 }
 
+// |x| = k pi/1024 + r exactly reduced, for finite |x| >= 2^-60: k modulo 2048, and r with
+// |r| <= pi/2048 to a relative error below 2^-100.
+DD reduce_pi_by_1024(double ax, std::int64_t &k) {
+  int q;
+  // |x| 2/pi = 4n + q + f; 512 f = i + g with integer i and -1/2 <= g < 1/2.
+  const Fixed f512 = mul_small(reduce_quadrant(ax, q), 512);
+  Fixed half = {};
+  half.w[kWords - 2] = 1ull << 63;
+  const std::int64_t i = (std::int64_t)add(f512, half).w[kWords - 1];
+  Fixed whole = {};
+  whole.w[kWords - 1] = (std::uint64_t)i;
+  const Fixed g = sub(f512, whole);
+  k = 512 * (std::int64_t)q + i;
+  if (is_zero(g)) return {0.0, 0.0};
+  return dd_mul(to_dd(g), {kPiBy1024[0], kPiBy1024[1]});
+}
+
 // ---------------------------------------------------------------------------------------------
 // Fast paths.
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-// The rounding test with an absolute bound: hi + lo is within err of the exact value.
-inline bool rounds_alike(double hi, double lo, double err, double &out) {
-  const double a = hi + (lo - err);
-  const double b = hi + (lo + err);
-  if (a != b) return false;
-  out = a;
-  return true;
-}
-
-// a rounded to a multiple of ulp(shifter), for a shifter 1.5 2^n with |a| < 2^(n-2); a minus
-// it is exact. Used to cut a number into an upper part of 26 significant bits, whose product
-// with another 26-bit number is exact, and the rest.
-inline double round_to_ulp_of(double a, double shifter) { return (a + shifter) - shifter; }
 
 }  // namespace
 
@@ -377,7 +380,7 @@ bool exp_fast(double x, double &y) {
   // 2^(j/512) = th + tl, th of 26 bits; rh = r1 + r2 with r1 of 26 bits, so th r1 is exact and
   // th + th r1 = s + s_lo exactly. With r = rh - rl and P = e^r - 1 - r:
   //   2^(j/512) e^r = s + s_lo + tl + th (r2 - rl) + tl r + (th + tl) P,
-  // P by Estrin's scheme, so that the chain of dependent operations stays short.
+  // P by a scheme in r^2, so that the chain of dependent operations stays short.
   const double th = kExp2Table[j][0], tl = kExp2Table[j][1];
   const double r1 = round_to_ulp_of(rh, 0x1.8p16);  // |rh| < 2^-10, multiple of 2^-36
   const double r2 = rh - r1;
@@ -436,12 +439,13 @@ bool log_fast(double x, double &y) {
   const double z = (mi * c - 1.0) + (m - mi) * c;
   // ln x = e ln2 - ln c + ln(1 + z); ln(1 + z) = z - z^2/2 + P, P = z^3/3 - ... - z^8/8.
   // e ln2_hi - ln(c)_hi = a exactly (multiples of 2^-42 below 2^10), and a + z = h0 + h0_lo
-  // exactly. z = z1 + z2 with z1 of 26 bits: -z1^2/2 = q is exact, and so is h0 + q = h + h_lo
-  // (|h0| > |q|: |h0| is near |ln x| >= |z|/2.01, |q| < 2^-10 |z|). P by Estrin's scheme, so
-  // that the chain of dependent operations stays short.
+  // exactly by a fast two-sum: a = 0 or |a| >= |z| (|a| > 0.34 where e != 0, and the table's
+  // |ln c| >= |z| where e = 0). z = z1 + z2 with z1 of 26 bits: -z1^2/2 = q is exact, and so is
+  // h0 + q = h + h_lo (|h0| > |q|: |h0| is near |ln x| >= |z|/2.01, |q| < 2^-10 |z|). P by a
+  // scheme in z^2, so that the chain of dependent operations stays short.
   const double ed = (double)e;
   const double a = ed * kLn2[0] + row[1];
-  const DD h0 = two_sum(a, z);
+  const DD h0 = fast_two_sum(a, z);
   const double z1 = round_to_ulp_of(z, 0x1.8p17);  // |z| < 2^-9, multiple of 2^-35
   const double z2 = z - z1;
   const double q = -0.5 * (z1 * z1);
@@ -449,7 +453,7 @@ bool log_fast(double x, double &y) {
   const double zz = z * z;
   const double P = zz * z *
                    ((1.0 / 3 + z * -0.25) + zz * ((0.2 + z * (-1.0 / 6)) + zz * (1.0 / 7 + z * -0.125)));
-  const double lo = ((h.lo + h0.lo) + ((row[2] + ed * kLn2[1]) - (z1 * z2 + 0.5 * (z2 * z2)))) + P;
+  const double lo = ((h.lo + h0.lo) + ((row[2] + ed * kLn2[1]) - z2 * (z1 + 0.5 * z2))) + P;
   // Error of h + lo. Terms in |z|: the series' tail |z|^9/9 < 2^-75.2 |z|; P's roundings,
   // 4.5 * 2^-53 |P| with |P| < 1.01 |z|^3/3, < 2^-70.4 |z|; the sums in lo, below
   // 2^-53 (|P| + 2^-35 |z|) < 2^-72.6 |z| each where P takes part and far less where it does
@@ -461,69 +465,69 @@ bool log_fast(double x, double &y) {
 }
 
 bool sin_fast(double x, double &y) {
-  const double ax = x < 0 ? -x : x;
-  if (x != x || ax == kInf) {
-    y = x - x;  // NaN
-    return true;
-  }
-  if (ax < 0x1p-26) {  // x^3/6 is below a quarter ulp of x
-    y = x;
-    return true;
-  }
-  // |x| = n pi/2 + r, |r| <= pi/4 (+ a little), r as a double-double, q = n mod 4.
-  int q = 0;
-  DD r = {ax, 0.0};
-  if (ax > 0x1.921fb54442d18p-1) {
-    bool reduced = false;
-    if (ax < 0x1p20) {
-      // Cody and Waite: k P1 and k P2 are exact (33-bit pieces, k < 2^20), x - k P1 too.
-      const double kd = nearest_integer(ax * kTwoByPi);
-      const DD w = two_sum(ax - kd * kPiBy2Pieces[0], -(kd * kPiBy2Pieces[1]));
-      const DD v = two_sum(w.hi, -(kd * kPiBy2Pieces[2]));
-      r = fast_two_sum(v.hi, (w.lo + v.lo) - kd * kPiBy2Pieces[3]);
-      q = int((std::int64_t)kd & 3);
-      // Close to a multiple of pi/2 the pieces' rounding would show: reduce exactly instead.
-      reduced = r.hi > 0x1p-30 || r.hi < -0x1p-30;
+  const double ax = std::fabs(x);
+  if (!(ax >= 0x1p-26 && ax < 0x1p11)) {
+    if (x != x || ax == kInf) {
+      y = x - x;  // NaN
+      return true;
     }
-    if (!reduced) r = dd_mul(to_dd(reduce_quadrant(ax, q)), {kPiBy2[0], kPiBy2[1]});
-  }
-  // sin or cos of |r| from the table at a = i/64 nearest |r| and d = |r| - a, |d| <= 1/128.
-  const bool cosine = (q & 1) != 0;
-  bool minus = (q & 2) != 0;
-  if (x < 0) minus = !minus;
-  if (r.hi < 0) {
-    r = {-r.hi, -r.lo};
-    if (!cosine) minus = !minus;
-  }
-  const int i = (int)(r.hi * 64.0 + 0.5);
-  const DD d = two_sum(r.hi - (double)i * 0.015625, r.lo);
-  const double dh = d.hi, d2 = dh * dh;
-  // sin d = d - d^3/6 (double-doubles) + d^5 (1/120 - d^2/5040 + d^4/362880);
-  // cos d - 1 = -d^2/2 (double-double) + d^4 (1/24 - d^2/720 + d^4/40320 - d^6/3628800).
-  const DD sq = two_prod(dh, dh);
-  const DD dsq = {sq.hi, sq.lo + 2.0 * dh * d.lo};
-  const DD cube = dd_mul(dsq, d);
-  const DD sixth = dd_mul(cube, {0x1.5555555555555p-3, 0x1.5555555555555p-57});
-  DD sd = two_sum(d.hi, -sixth.hi);
-  sd.lo += (d.lo - sixth.lo) + d2 * d2 * dh * (1.0 / 120 + d2 * (-1.0 / 5040 + d2 * (1.0 / 362880)));
-  sd = fast_two_sum(sd.hi, sd.lo);
-  DD cm = {-0.5 * dsq.hi, -0.5 * dsq.lo + d2 * d2 * (1.0 / 24 + d2 * (-1.0 / 720 + d2 * (1.0 / 40320 + d2 * (-1.0 / 3628800))))};
-  cm = fast_two_sum(cm.hi, cm.lo);
-  DD res;
-  if (i == 0) {
-    res = cosine ? dd_add({1.0, 0.0}, cm) : sd;
-  } else {
-    const DD s = {kSinCosTable[i][0], kSinCosTable[i][1]};
-    const DD c = {kSinCosTable[i][2], kSinCosTable[i][3]};
-    if (cosine) {  // cos(a + d) = c + c (cos d - 1) - s sin d
-      res = dd_add(c, dd_add(dd_mul(c, cm), dd_mul({-s.hi, -s.lo}, sd)));
-    } else {  // sin(a + d) = s + s (cos d - 1) + c sin d
-      res = dd_add(s, dd_add(dd_mul(s, cm), dd_mul(c, sd)));
+    if (ax < 0x1p-26) {  // x^3/6 is below a quarter ulp of x
+      y = x;
+      return true;
     }
   }
+  // |x| = k pi/1024 + r, |r| <= pi/2048 (+ 2^-33 from rounding k), r = rh + rl. For |x| < 2^11
+  // (k < 2^20) after Cody and Waite: k P1 and k P2 are exact (33-bit pieces) and so is
+  // |x| - k P1 (Sterbenz); u + u_lo is exact; k P3 is rounded by at most 2^-108 and P1 + P2 + P3
+  // is pi/1024 to 2^-128, so rh + rl is r to 2^-105. Close to a multiple of pi/1024 that would
+  // not be enough relative to r: those arguments, and larger ones, are reduced exactly.
+  std::int64_t k;
+  DD r;
+  bool reduced = false;
+  if (ax < 0x1p11) {
+    const double shifted = ax * kInvPiBy1024 + 0x1.8p52;
+    const double kd = shifted - 0x1.8p52;
+    k = (std::int64_t)(bits_of(shifted) - bits_of(0x1.8p52));
+    const DD u = two_sum(ax - kd * kPiBy1024Pieces[0], -(kd * kPiBy1024Pieces[1]));
+    if (k == 0 || std::fabs(u.hi) > 0x1p-30) {
+      r = fast_two_sum(u.hi, u.lo - kd * kPiBy1024Pieces[2]);
+      reduced = true;
+    }
+  }
+  if (!reduced) r = reduce_pi_by_1024(ax, k);
+  // sin(q pi/2 + a + r) with a = i pi/1024, 0 <= i < 512, is S cos r + C sin r with
+  // (S, C) = (sin a, cos a), (cos a, -sin a), -(sin a, cos a), -(cos a, -sin a) for q = 0..3;
+  // sin a and cos a are rows i and 512 - i of the table. No branch on q: the row index and
+  // the signs are computed.
+  const int j = (int)(k & 2047);
+  const int odd = (j >> 9) & 1, i = j & 511;
+  const int row_s = i + odd * (512 - 2 * i);
+  const double Sh = kSinTable[row_s][0], Sl = kSinTable[row_s][1];
+  const double Ch = double_of(bits_of(kSinTable[512 - row_s][0]) ^ ((std::uint64_t)odd << 63));
+  const double Cl = double_of(bits_of(kSinTable[512 - row_s][1]) ^ ((std::uint64_t)odd << 63));
+  const std::uint64_t minus = (((std::uint64_t)j >> 10) ^ (bits_of(x) >> 63)) << 63;
+  // S cos r + C sin r = Sh + Ch r1 + [Sl + Ch (r2 + rl) + Cl r + S (cos r - 1) + C (sin r - r)],
+  // with rh = r1 + r2, r1 of 26 bits: Ch r1 is exact, and so is Sh + Ch r1 = s + s_lo (Sh = 0,
+  // or |Sh| >= sin(pi/1024) > 2 |r1|).
+  const double rh = r.hi;
+  const double r1 = round_to_ulp_of(rh, 0x1.8p17);  // |rh| < 2^-9, multiple of 2^-35
+  const double r2 = rh - r1;
+  const double p = Ch * r1;
+  const double s = Sh + p;
+  const double s_lo = p - (s - Sh);
+  const double rr = rh * rh;
+  const double cm = rr * (-0.5 + rr * (1.0 / 24 + rr * (-1.0 / 720)));
+  const double sm = rr * rh * (-1.0 / 6 + rr * (1.0 / 120 + rr * (-1.0 / 5040)));
+  const double lo = s_lo + ((Sl + (Cl * rh + Ch * (r2 + r.lo))) + ((Sh + Sl) * cm + (Ch + Cl) * sm));
+  // Error of s + lo against the exact value R, with |r| < 2^-9.35. Where S = 0, |R| >= 0.99 |r|
+  // and every error is far below 2^-70 |R|. Elsewhere |S| >= sin(pi/1024) >= 2 |r| (nearly), so
+  // |R| >= 0.49 |S|; in units of |S|: cos r - 1 to 5.1 ulps (rounding of rr, rh for r, the
+  // evaluation) of its 2^-19.7, 2^-70.3; its product with S and S's rounding, 2^-71.7;
+  // C (sin r - r) below 2^-73; the sums in lo, 3 * 2^-72.4; the tails of the series, the
+  // tables and the reduction below 2^-79. 2^-69.05 |S| in all, under 2^-68 |R|.
   double z;
-  if (!rounds_alike(res, 0x1p-70, z)) return false;
-  y = minus ? -z : z;
+  if (!rounds_alike(s, lo, 0x1p-67 * std::fabs(s), z)) return false;
+  y = double_of(bits_of(z) ^ minus);
   return true;
 }
 
