@@ -174,9 +174,47 @@ TEST(CrMath, BoundariesAgreeWithMpfr) {
   }
 }
 
+// Also counts the arguments the fast path leaves to the accurate one: a slow path taken often
+// would still be right, only slow.
 TEST(CrMath, SpreadArgumentsAgreeWithMpfr) {
-  for (Function f : {kExp, kLog, kSin})
-    EXPECT_EQ(mismatches(f, spread(f, kRandomArguments, 1000 + f), ours), 0) << kNames[f];
+  for (Function f : {kExp, kLog, kSin}) {
+    const std::vector<double> xs = spread(f, kRandomArguments, 1000 + f);
+    EXPECT_EQ(mismatches(f, xs, ours), 0) << kNames[f];
+    // The quarter chosen near the hardest points holds the doubles next to 1 for log, whose
+    // logarithm lies within 2^-99 of a midpoint: those only the accurate path can round.
+    long undecided = 0, undecided_elsewhere = 0;
+    for (std::size_t i = 0; i < xs.size(); i++) {
+      double y;
+      if (fast(f, xs[i], y)) continue;
+      undecided++;
+      if (i % 4 != 3) undecided_elsewhere++;
+    }
+    std::printf("%s: %ld of %zu arguments left to the accurate path, %ld outside the hardest quarter\n",
+                kNames[f], undecided, xs.size(), undecided_elsewhere);
+    EXPECT_LT(undecided_elsewhere, (long)xs.size() / 2000) << kNames[f];
+    EXPECT_LT(undecided, (long)xs.size() / 200) << kNames[f];
+  }
+}
+
+// The switch-over points of the fast paths: the reduction of sin by pi/1024 (doubles nearest
+// to its multiples, where the exact reduction takes over, and 2^11, where it takes over
+// entirely), the table intervals of log next to 1 and at the ends of the significand's range,
+// and exp where the scaling leaves the normal range.
+TEST(CrMath, FastPathSwitchOversAgreeWithMpfr) {
+  std::vector<double> e = {708.0, 0x1.61fffffffffffp+9, -708.0, -707.7, -707.71, -0x1.61d2p+9,
+                           0x1.62e42fefa39efp-10, -0x1.62e42fefa39efp-10, 0x1.62e42fefa39efp-11};
+  std::vector<double> l = {0x1.6ap-1, 0x1.69fffffffffffp-1, 0x1.6ap+0, 0x1.69fffffffffffp+0,
+                           1.0 - 0x1p-10, 0x1.ff7ffffffffffp-1, 1.0 + 0x1p-9, 0x1.007ffffffffffp+0,
+                           0x1.0000000000001p+0, 0x1.fffffffffffffp-1, 0x1p-1022, 0x1.8p-1022,
+                           0x1.6ap-1023, 0x1p-1050, 0x1.6ap+1023, 0x1.69fffffffffffp+1023};
+  std::vector<double> s = {0x1p11, 0x1.fffffffffffffp+10, 0x1.0000000000001p+11, -0x1p11};
+  for (long k : {1L, 2L, 511L, 512L, 513L, 1023L, 1024L, 1025L, 2047L, 2048L, 4096L, 355L, 651898L}) {
+    const double t = (double)k * 0x1.921fb54442d18p-9;  // k pi/1024, as a double
+    for (double x : {t, std::nextafter(t, 0.0), std::nextafter(t, 1e300), -t}) s.push_back(x);
+  }
+  EXPECT_EQ(mismatches(kExp, e, ours), 0);
+  EXPECT_EQ(mismatches(kLog, l, ours), 0);
+  EXPECT_EQ(mismatches(kSin, s, ours), 0);
 }
 
 TEST(CrMath, AccuratePathsAloneAgreeWithMpfr) {

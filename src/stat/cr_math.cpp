@@ -340,6 +340,17 @@ DD reduce_pi_by_1024(double ax, std::int64_t &k) {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
+// ln(1 + z) for 2^-53 <= |z| < 2^-25, rounded, where the error bound of 2^-99 |z| decides.
+// z^2 = sq + sq_lo exactly (Dekker), z - sq/2 = h + h_lo exactly; z^3/3 - z^4/4 + z^5/5 to four
+// roundings, 2^-102 |z|, the sums in lo 2^-104 |z| each and the tail |z|^6/6 far less.
+bool log1p_tiny(double z, double &y) {
+  const DD sq = two_prod(z, z);
+  const DD h = fast_two_sum(z, -0.5 * sq.hi);
+  const double c = z * sq.hi * (1.0 / 3 + z * (-0.25 + z * 0.2));
+  const double lo = (h.lo - 0.5 * sq.lo) + c;
+  return rounds_alike(h.hi, lo, 0x1p-99 * std::fabs(z), y);
+}
+
 }  // namespace
 
 namespace detail {
@@ -461,7 +472,10 @@ bool log_fast(double x, double &y) {
   // 2^-96 (times |e| for ln2, and |ln x| > |e|/3 where e != 0), the rounding of e ln2_lo and
   // of the sums with it, and h_lo's: below 2^-90 |ln x|. Where |z| exceeds |ln x| (e = 0 near 1)
   // it does so by a factor below 2.01, and the first bound covers it relative to ln x as well.
-  return rounds_alike(h.hi, lo, 0x1p-68 * std::fabs(z) + 0x1p-90 * std::fabs(h.hi), y);
+  if (rounds_alike(h.hi, lo, 0x1p-68 * std::fabs(z) + 0x1p-90 * std::fabs(h.hi), y)) return true;
+  // Close to 1, ln x = ln(1 + z) = z - z^2/2 + z^3/3 ... is often near a midpoint when z has
+  // few significant bits (x = 1 - t for a float t, say): a bound in |z|^2 decides most of those.
+  return a == 0 && std::fabs(z) < 0x1p-25 && log1p_tiny(z, y);
 }
 
 bool sin_fast(double x, double &y) {
@@ -606,20 +620,29 @@ double sin_accurate(double x) {
 
 void (*detail::observer)(int, double) = nullptr;
 
+namespace {
+// Reports x to the observer and hands it back, so that the caller keeps nothing across the call
+// and its fast path needs no stack frame; kept out of line, away from the fast paths.
+[[gnu::noinline, gnu::cold]] double observed(int function, double x) {
+  detail::observer(function, x);
+  return x;
+}
+}  // namespace
+
 double cr_exp(double x) {
-  if (detail::observer) detail::observer(0, x);
+  if (__builtin_expect(detail::observer != nullptr, 0)) x = observed(0, x);
   double y;
   return detail::exp_fast(x, y) ? y : detail::exp_accurate(x);
 }
 
 double cr_log(double x) {
-  if (detail::observer) detail::observer(1, x);
+  if (__builtin_expect(detail::observer != nullptr, 0)) x = observed(1, x);
   double y;
   return detail::log_fast(x, y) ? y : detail::log_accurate(x);
 }
 
 double cr_sin(double x) {
-  if (detail::observer) detail::observer(2, x);
+  if (__builtin_expect(detail::observer != nullptr, 0)) x = observed(2, x);
   double y;
   return detail::sin_fast(x, y) ? y : detail::sin_accurate(x);
 }
