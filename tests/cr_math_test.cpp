@@ -207,7 +207,13 @@ TEST(CrMath, FastPathSwitchOversAgreeWithMpfr) {
                            1.0 - 0x1p-10, 0x1.ff7ffffffffffp-1, 1.0 + 0x1p-9, 0x1.007ffffffffffp+0,
                            0x1.0000000000001p+0, 0x1.fffffffffffffp-1, 0x1p-1022, 0x1.8p-1022,
                            0x1.6ap-1023, 0x1p-1050, 0x1.6ap+1023, 0x1.69fffffffffffp+1023};
-  std::vector<double> s = {0x1p11, 0x1.fffffffffffffp+10, 0x1.0000000000001p+11, -0x1p11};
+  // sin near multiples of pi, where the result is small: through the fast reduction (r from
+  // 2^-29 up) and the exact one (large arguments).
+  std::vector<double> s = {0x1p11, 0x1.fffffffffffffp+10, 0x1.0000000000001p+11, -0x1p11,
+                           0x1.a1154f55ace13p+29, 0x1.4354b6aed8cf9p+28, 0x1.f48d39867b545p+27,
+                           0x1.478e91a329acp+24};
+  for (int n = 1; n < 652; n += 3)
+    for (double d : {0x1p-29, -0x1.7p-27, 0x1.3p-24, -0x1.9p-21}) s.push_back((double)n * 3.141592653589793 + d);
   for (long k : {1L, 2L, 511L, 512L, 513L, 1023L, 1024L, 1025L, 2047L, 2048L, 4096L, 355L, 651898L}) {
     const double t = (double)k * 0x1.921fb54442d18p-9;  // k pi/1024, as a double
     for (double x : {t, std::nextafter(t, 0.0), std::nextafter(t, 1e300), -t}) s.push_back(x);

@@ -490,7 +490,7 @@ bool sin_fast(double x, double &y) {
       return true;
     }
   }
-  // |x| = k pi/1024 + r, |r| <= pi/2048 (+ 2^-33 from rounding k), r = rh + rl. For |x| < 2^11
+  // |x| = k pi/1024 + r, |r| <= pi/2048 (+ 2^-42 from rounding k), r = rh + rl. For |x| < 2^11
   // (k < 2^20) after Cody and Waite: k P1 and k P2 are exact (33-bit pieces) and so is
   // |x| - k P1 (Sterbenz); u + u_lo is exact; k P3 is rounded by at most 2^-108 and P1 + P2 + P3
   // is pi/1024 to 2^-128, so rh + rl is r to 2^-105. Close to a multiple of pi/1024 that would
@@ -522,10 +522,11 @@ bool sin_fast(double x, double &y) {
   const std::uint64_t minus = (((std::uint64_t)j >> 10) ^ (bits_of(x) >> 63)) << 63;
   // S cos r + C sin r = Sh + Ch r1 + [Sl + Ch (r2 + rl) + Cl r + S (cos r - 1) + C (sin r - r)],
   // with rh = r1 + r2, r1 of 26 bits: Ch r1 is exact, and so is Sh + Ch r1 = s + s_lo (Sh = 0,
-  // or |Sh| >= sin(pi/1024) > 2 |r1|).
+  // or |Sh| >= sin(pi/1024) > 2 |r1|). The split is relative, |r2| <= 2^-27 |r|: where S = 0
+  // the result is about r, however small, and r2 + rl may only be rounded relative to r.
   const double rh = r.hi;
-  const double r1 = round_to_ulp_of(rh, 0x1.8p17);  // |rh| < 2^-9, multiple of 2^-35
-  const double r2 = rh - r1;
+  double r1, r2;
+  split(rh, r1, r2);
   const double p = Ch * r1;
   const double s = Sh + p;
   const double s_lo = p - (s - Sh);
@@ -534,7 +535,7 @@ bool sin_fast(double x, double &y) {
   const double sm = rr * rh * (-1.0 / 6 + rr * (1.0 / 120 + rr * (-1.0 / 5040)));
   const double lo = s_lo + ((Sl + (Cl * rh + Ch * (r2 + r.lo))) + ((Sh + Sl) * cm + (Ch + Cl) * sm));
   // Error of s + lo against the exact value R, with |r| < 2^-9.35. Where S = 0, |R| >= 0.99 |r|
-  // and every error is far below 2^-70 |R|. Elsewhere |S| >= sin(pi/1024) >= 2 |r| (nearly), so
+  // and every error is far below 2^-70 |R| (the largest: rounding r2 + rl, 2^-80 |r|). Elsewhere |S| >= sin(pi/1024) >= 2 |r| (nearly), so
   // |R| >= 0.49 |S|; in units of |S|: cos r - 1 to 5.1 ulps (rounding of rr, rh for r, the
   // evaluation) of its 2^-19.7, 2^-70.3; its product with S and S's rounding, 2^-71.7;
   // C (sin r - r) below 2^-73; the sums in lo, 3 * 2^-72.4; the tails of the series, the
