@@ -223,6 +223,25 @@ TEST(CrMath, FastPathSwitchOversAgreeWithMpfr) {
   EXPECT_EQ(mismatches(kSin, s, ours), 0);
 }
 
+// ln(1 - t) and ln(1 + t) for small floats t, as the gamma family forms them: the results lie
+// close to midpoints, yet the fast path decides nearly all of them.
+TEST(CrMath, LogNextToOneOfFloatSteps) {
+  kwtest::Rng rng(31);
+  std::vector<double> xs;
+  for (int i = 0; i < 2000; i++) {
+    const float t = (float)std::ldexp(1.0 + (double)(rng.next() >> 11) * 0x1p-53, -26 - i % 24);
+    xs.push_back(1.0 - (double)t);
+    xs.push_back(1.0 + (double)t);
+  }
+  EXPECT_EQ(mismatches(kLog, xs, ours), 0);
+  long undecided = 0;
+  for (double x : xs) {
+    double y;
+    if (!fast(kLog, x, y)) undecided++;
+  }
+  EXPECT_LT(undecided, (long)xs.size() / 100);
+}
+
 TEST(CrMath, AccuratePathsAloneAgreeWithMpfr) {
   for (Function f : {kExp, kLog, kSin}) {
     std::vector<double> xs;
