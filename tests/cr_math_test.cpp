@@ -174,9 +174,72 @@ TEST(CrMath, BoundariesAgreeWithMpfr) {
   }
 }
 
+// Also counts the arguments the fast path leaves to the accurate one: a slow path taken often
+// would still be right, only slow.
 TEST(CrMath, SpreadArgumentsAgreeWithMpfr) {
-  for (Function f : {kExp, kLog, kSin})
-    EXPECT_EQ(mismatches(f, spread(f, kRandomArguments, 1000 + f), ours), 0) << kNames[f];
+  for (Function f : {kExp, kLog, kSin}) {
+    const std::vector<double> xs = spread(f, kRandomArguments, 1000 + f);
+    EXPECT_EQ(mismatches(f, xs, ours), 0) << kNames[f];
+    // The quarter chosen near the hardest points holds the doubles next to 1 for log, whose
+    // logarithm lies within 2^-99 of a midpoint: those only the accurate path can round.
+    long undecided = 0, undecided_elsewhere = 0;
+    for (std::size_t i = 0; i < xs.size(); i++) {
+      double y;
+      if (fast(f, xs[i], y)) continue;
+      undecided++;
+      if (i % 4 != 3) undecided_elsewhere++;
+    }
+    std::printf("%s: %ld of %zu arguments left to the accurate path, %ld outside the hardest quarter\n",
+                kNames[f], undecided, xs.size(), undecided_elsewhere);
+    EXPECT_LT(undecided_elsewhere, (long)xs.size() / 2000) << kNames[f];
+    EXPECT_LT(undecided, (long)xs.size() / 200) << kNames[f];
+  }
+}
+
+// The switch-over points of the fast paths: the reduction of sin by pi/1024 (doubles nearest
+// to its multiples, where the exact reduction takes over, and 2^11, where it takes over
+// entirely), the table intervals of log next to 1 and at the ends of the significand's range,
+// and exp where the scaling leaves the normal range.
+TEST(CrMath, FastPathSwitchOversAgreeWithMpfr) {
+  std::vector<double> e = {708.0, 0x1.61fffffffffffp+9, -708.0, -707.7, -707.71, -0x1.61d2p+9,
+                           0x1.62e42fefa39efp-10, -0x1.62e42fefa39efp-10, 0x1.62e42fefa39efp-11};
+  std::vector<double> l = {0x1.6ap-1, 0x1.69fffffffffffp-1, 0x1.6ap+0, 0x1.69fffffffffffp+0,
+                           1.0 - 0x1p-10, 0x1.ff7ffffffffffp-1, 1.0 + 0x1p-9, 0x1.007ffffffffffp+0,
+                           0x1.0000000000001p+0, 0x1.fffffffffffffp-1, 0x1p-1022, 0x1.8p-1022,
+                           0x1.6ap-1023, 0x1p-1050, 0x1.6ap+1023, 0x1.69fffffffffffp+1023};
+  // sin near multiples of pi, where the result is small: through the fast reduction (r from
+  // 2^-29 up) and the exact one (large arguments).
+  std::vector<double> s = {0x1p11, 0x1.fffffffffffffp+10, 0x1.0000000000001p+11, -0x1p11,
+                           0x1.a1154f55ace13p+29, 0x1.4354b6aed8cf9p+28, 0x1.f48d39867b545p+27,
+                           0x1.478e91a329acp+24};
+  for (int n = 1; n < 652; n += 3)
+    for (double d : {0x1p-29, -0x1.7p-27, 0x1.3p-24, -0x1.9p-21}) s.push_back((double)n * 3.141592653589793 + d);
+  for (long k : {1L, 2L, 511L, 512L, 513L, 1023L, 1024L, 1025L, 2047L, 2048L, 4096L, 355L, 651898L}) {
+    const double t = (double)k * 0x1.921fb54442d18p-9;  // k pi/1024, as a double
+    for (double x : {t, std::nextafter(t, 0.0), std::nextafter(t, 1e300), -t}) s.push_back(x);
+  }
+  EXPECT_EQ(mismatches(kExp, e, ours), 0);
+  EXPECT_EQ(mismatches(kLog, l, ours), 0);
+  EXPECT_EQ(mismatches(kSin, s, ours), 0);
+}
+
+// ln(1 - t) and ln(1 + t) for small floats t, as the gamma family forms them: the results lie
+// close to midpoints, yet the fast path decides nearly all of them.
+TEST(CrMath, LogNextToOneOfFloatSteps) {
+  kwtest::Rng rng(31);
+  std::vector<double> xs;
+  for (int i = 0; i < 2000; i++) {
+    const float t = (float)std::ldexp(1.0 + (double)(rng.next() >> 11) * 0x1p-53, -26 - i % 24);
+    xs.push_back(1.0 - (double)t);
+    xs.push_back(1.0 + (double)t);
+  }
+  EXPECT_EQ(mismatches(kLog, xs, ours), 0);
+  long undecided = 0;
+  for (double x : xs) {
+    double y;
+    if (!fast(kLog, x, y)) undecided++;
+  }
+  EXPECT_LT(undecided, (long)xs.size() / 100);
 }
 
 TEST(CrMath, AccuratePathsAloneAgreeWithMpfr) {

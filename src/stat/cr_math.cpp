@@ -6,6 +6,7 @@
 // fused multiply-add, so the arithmetic is the same on every machine.
 #include "cr_math.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -49,28 +50,28 @@ inline DD two_prod(double a, double b) {
   return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
 }
 
-// Products and sums of double-doubles, relative error below 2^-102.
+// The product of double-doubles, relative error below 2^-102.
 inline DD dd_mul(DD a, DD b) {
   DD p = two_prod(a.hi, b.hi);
   p.lo += a.hi * b.lo + a.lo * b.hi;
   return fast_two_sum(p.hi, p.lo);
 }
-inline DD dd_add(DD a, DD b) {
-  DD s = two_sum(a.hi, b.hi);
-  s.lo += a.lo + b.lo;
-  return fast_two_sum(s.hi, s.lo);
-}
 
-// The rounding test: y carries a relative error below eps; if both ends of the interval round
-// to the same double, so does the exact value (rounding is monotonic), and that is the result.
-inline bool rounds_alike(DD y, double eps, double &out) {
-  const double err = eps * (y.hi < 0 ? -y.hi : y.hi);
-  const double a = y.hi + (y.lo - err);
-  const double b = y.hi + (y.lo + err);
+// The rounding test: hi + lo is within err of the exact value. If both ends of the interval
+// round to the same double, so does the exact value (rounding is monotonic), and that is the
+// result. err has room for the rounding of lo -/+ err.
+inline bool rounds_alike(double hi, double lo, double err, double &out) {
+  const double a = hi + (lo - err);
+  const double b = hi + (lo + err);
   if (a != b) return false;
   out = a;
   return true;
 }
+
+// a rounded to a multiple of ulp(shifter), for a shifter 1.5 2^n with |a| < 2^(n-2); a minus
+// it is exact. Used to cut a number into an upper part of 26 significant bits, whose product
+// with another 26-bit number is exact, and the rest.
+inline double round_to_ulp_of(double a, double shifter) { return (a + shifter) - shifter; }
 
 // Round to the nearest integer, as a double, for |t| < 2^51.
 inline double nearest_integer(double t) {
@@ -317,23 +318,37 @@ Fixed sin_cos_series(const Fixed &r, bool cosine) {
   return sum;
 }
 
+// |x| = k pi/1024 + r exactly reduced, for finite |x| >= 2^-60: k modulo 2048, and r with
+// |r| <= pi/2048 to a relative error below 2^-100.
+DD reduce_pi_by_1024(double ax, std::int64_t &k) {
+  int q;
+  // |x| 2/pi = 4n + q + f; 512 f = i + g with integer i and -1/2 <= g < 1/2.
+  const Fixed f512 = mul_small(reduce_quadrant(ax, q), 512);
+  Fixed half = {};
+  half.w[kWords - 2] = 1ull << 63;
+  const std::int64_t i = (std::int64_t)add(f512, half).w[kWords - 1];
+  Fixed whole = {};
+  whole.w[kWords - 1] = (std::uint64_t)i;
+  const Fixed g = sub(f512, whole);
+  k = 512 * (std::int64_t)q + i;
+  if (is_zero(g)) return {0.0, 0.0};
+  return dd_mul(to_dd(g), {kPiBy1024[0], kPiBy1024[1]});
+}
+
 // ---------------------------------------------------------------------------------------------
 // Fast paths.
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// exp(r) for |r| <= ln2/256 (r a double-double): 1 + r + r^2/2 exactly as double-doubles, the
-// rest of the series to r^7 in double; relative error below 2^-77.
-DD exp_small(DD r) {
-  const double rh = r.hi, rl = r.lo;
-  const double q = rh * rh * rh * (1.0 / 6 + rh * (1.0 / 24 + rh * (1.0 / 120 + rh * (1.0 / 720 + rh * (1.0 / 5040)))));
-  const DD sq = two_prod(rh, rh);
-  const double small = q + (rl + (0.5 * sq.lo + rh * rl));
-  const DD u = two_sum(0.5 * sq.hi, small);
-  const DD v = two_sum(1.0, rh);
-  DD w = two_sum(v.hi, u.hi);
-  w.lo += v.lo + u.lo;
-  return fast_two_sum(w.hi, w.lo);
+// ln(1 + z) for 2^-53 <= |z| < 2^-25, rounded, where the error bound of 2^-99 |z| decides.
+// z^2 = sq + sq_lo exactly (Dekker), z - sq/2 = h + h_lo exactly; z^3/3 - z^4/4 + z^5/5 to four
+// roundings, 2^-102 |z|, the sums in lo 2^-104 |z| each and the tail |z|^6/6 far less.
+bool log1p_tiny(double z, double &y) {
+  const DD sq = two_prod(z, z);
+  const DD h = fast_two_sum(z, -0.5 * sq.hi);
+  const double c = z * sq.hi * (1.0 / 3 + z * (-0.25 + z * 0.2));
+  const double lo = (h.lo - 0.5 * sq.lo) + c;
+  return rounds_alike(h.hi, lo, 0x1p-99 * std::fabs(z), y);
 }
 
 }  // namespace
@@ -341,162 +356,193 @@ DD exp_small(DD r) {
 namespace detail {
 
 bool exp_fast(double x, double &y) {
-  if (x != x) {
-    y = x + x;
-    return true;
+  const double ax = std::fabs(x);
+  if (!(ax >= 0x1p-54 && ax < 708.0)) {
+    if (x != x) {
+      y = x + x;
+      return true;
+    }
+    if (x > 709.79) {  // past log(DBL_MAX) = 709.7827...
+      y = kInf;
+      return true;
+    }
+    if (x < -745.2) {  // below -1075 ln 2 = -745.1332...: under half the smallest subnormal
+      y = 0.0;
+      return true;
+    }
+    if (ax < 0x1p-54) {  // 1 + x is within half an ulp of 1
+      y = 1.0;
+      return true;
+    }
   }
-  if (x > 709.79) {  // past log(DBL_MAX) = 709.7827...
-    y = kInf;
-    return true;
-  }
-  if (x < -745.2) {  // below -1075 ln 2 = -745.1332...: under half the smallest subnormal
-    y = 0.0;
-    return true;
-  }
-  if (x > -0x1p-54 && x < 0x1p-54) {  // 1 + x is within half an ulp of 1
-    y = 1.0;
-    return true;
-  }
-  // x = (128 m + j) ln2/128 + r, |r| <= ln2/256; x - k L1 is exact (Sterbenz) and so are the
-  // products k L1, k L2 (35-bit pieces, |k| < 2^18).
-  const double kd = nearest_integer(x * 0x1.71547652b82fep+7);
-  const int k = (int)kd;
-  const double rh0 = x - kd * kLn2By128[0];
-  DD r = two_sum(rh0, -(kd * kLn2By128[1]));
-  r.lo -= kd * kLn2By128[2];
-  r = fast_two_sum(r.hi, r.lo);
-  const int j = k & 127;
-  const int m = (k - j) / 128;
+  // x = (512 m + j) ln2/512 + r with |r| <= ln2/1024 (+ 2^-43 from rounding k): e^x is
+  // 2^m 2^(j/512) e^r. k ln2/512 = k C1 + k C2: k C1 is exact (C1 has 29 bits, |k| < 2^20)
+  // and so is x - k C1 (Sterbenz); k C2 is rounded, by at most 2^-76, and C1 + C2 is ln2/512
+  // to 2^-96, so r = rh - rl is exact to 2^-75.
+  // k is read from the bits of the shifted sum, which is quicker than converting kd.
+  const double shifted = x * 0x1.71547652b82fep+9 + 0x1.8p52;
+  const double kd = shifted - 0x1.8p52;
+  const std::int64_t k = (std::int64_t)(bits_of(shifted) - bits_of(0x1.8p52));
+  const double rh = x - kd * kLn2By512[0];
+  const double rl = kd * kLn2By512[1];
+  const int j = (int)(k & 511);
+  const int m = (int)((k - j) / 512);
   if (m < -1021) return false;  // subnormal or near it: the accurate path rounds those
-  const DD e = exp_small(r);
-  const DD t = {kExp2Table[j][0], kExp2Table[j][1]};
-  DD p = two_prod(t.hi, e.hi);
-  p.lo += t.hi * e.lo + t.lo * e.hi;
-  p = fast_two_sum(p.hi, p.lo);
+  // 2^(j/512) = th + tl, th of 26 bits; rh = r1 + r2 with r1 of 26 bits, so th r1 is exact and
+  // th + th r1 = s + s_lo exactly. With r = rh - rl and P = e^r - 1 - r:
+  //   2^(j/512) e^r = s + s_lo + tl + th (r2 - rl) + tl r + (th + tl) P,
+  // P by a scheme in r^2, so that the chain of dependent operations stays short.
+  const double th = kExp2Table[j][0], tl = kExp2Table[j][1];
+  const double r1 = round_to_ulp_of(rh, 0x1.8p16);  // |rh| < 2^-10, multiple of 2^-36
+  const double r2 = rh - r1;
+  const double p = th * r1;
+  const double s = th + p;
+  const double s_lo = p - (s - th);
+  const double r = rh - rl;
+  const double rr = r * r;
+  const double P = rr * ((0.5 + r * (1.0 / 6)) + rr * (1.0 / 24 + r * (1.0 / 120)));
+  const double lo = (s_lo + (tl + (th * (r2 - rl) + tl * r))) + (th + tl) * P;
+  // Error of s + lo, with |r| < 2^-10.5, th in [1, 2), |tl| <= 2^-26, |P| < 2^-22: the
+  // reduction 2^-75 (times e^r), the series' tail r^6/720 < 2^-72.5, P's roundings
+  // 4.1 * 2^-53 |P| < 2^-73, (th + tl) P two more < 2^-74 each, th (r2 - rl) and the sums in lo
+  // below 2^-73 together with tl's own rounding: 2^-70.8 in all. s + lo lies in
+  // [0.999, 2.002], so 2^-69 bounds the absolute error with room.
   double z;
-  if (!rounds_alike(p, 0x1p-70, z)) return false;
+  if (!rounds_alike(s, lo, 0x1p-69, z)) return false;
   // Exact scaling; 2^1024 (m = 1024) overflows to +inf as it should.
   y = m <= 1023 ? z * pow2(m) : z * pow2(1023) * 2.0;
   return true;
 }
 
 bool log_fast(double x, double &y) {
-  if (x != x) {
-    y = x + x;
-    return true;
-  }
-  if (x <= 0) {
-    y = x == 0 ? -kInf : std::numeric_limits<double>::quiet_NaN();
-    return true;
-  }
-  if (x == kInf) {
-    y = kInf;
-    return true;
-  }
+  std::uint64_t u = bits_of(x);
   int e = 0;
-  if (x < 0x1p-1022) {
-    x *= 0x1p52;
+  if (u - 0x0010000000000000ull >= 0x7ff0000000000000ull - 0x0010000000000000ull) {
+    // Not a positive normal number.
+    if (x != x) {
+      y = x + x;
+      return true;
+    }
+    if (x <= 0) {
+      y = x == 0 ? -kInf : std::numeric_limits<double>::quiet_NaN();
+      return true;
+    }
+    if (x == kInf) {
+      y = kInf;
+      return true;
+    }
+    u = bits_of(x * 0x1p52);  // subnormal
     e = -52;
   }
-  // x = 2^e m with sqrt(1/2) < m <= sqrt(2), so that e ln2 and ln m never cancel.
-  std::uint64_t u = bits_of(x);
-  e += int(u >> 52) - 1023;
-  u &= (1ull << 52) - 1;
-  if (u > 0x6a09e667f3bcdull) {
-    u |= 1022ull << 52;
-    e += 1;
-  } else {
-    u |= 1023ull << 52;
-  }
-  const double m = double_of(u);
-  // c close to 1/m from the table: m c - 1 = z exactly as a double-double, |z| <= 2^-9.5.
-  const int i = (int)((m - 1.0) * 512.0 + 150.5) - 150;
-  const double *row = kLogTable[i + 150];
-  const DD p = two_prod(m, row[0]);
-  const DD z = two_sum(p.hi - 1.0, p.lo);
-  // ln(1 + z) = z - z^2/2 exactly as double-doubles, z^3/3 ... z^10/10 in double.
-  const double zh = z.hi;
-  const double q = zh * zh * zh *
-                   (1.0 / 3 + zh * (-0.25 + zh * (0.2 + zh * (-1.0 / 6 + zh * (1.0 / 7 + zh * (-0.125 +
-                   zh * (1.0 / 9 + zh * -0.1)))))));
-  const DD sq = two_prod(zh, zh);
-  const double small = q + (z.lo - 0.5 * (sq.lo + 2.0 * zh * z.lo));
-  DD l = two_sum(zh, -0.5 * sq.hi);
-  l.lo += small;
-  l = fast_two_sum(l.hi, l.lo);
-  // + ln(1/c) + e ln2.
-  l = dd_add({row[1], row[2]}, l);
+  // x = 2^e m with m in [0x1.6ap-1, 0x1.6ap+0), so that e ln2 and ln m never cancel; m falls
+  // in interval i, which starts at mi (m with its low 43 bits cleared).
+  const std::uint64_t t = u - 0x3fe6a00000000000ull;
+  e += (int)((std::int64_t)t >> 52);
+  const int i = (int)((t >> 43) & 511);
+  const std::uint64_t mu = u - (t & 0xfff0000000000000ull);
+  const double m = double_of(mu);
+  const double mi = double_of(mu & ~((1ull << 43) - 1));
+  // z = m c - 1, |z| < 2^-9, exactly: mi c is exact (10 bits each) and so is mi c - 1; m - mi
+  // has at most 43 bits, so (m - mi) c is exact; both are multiples of 2^-62 and so is z, which
+  // is therefore a double and their sum is exact.
+  const double *row = kLogTable[i];
+  const double c = row[0];
+  const double z = (mi * c - 1.0) + (m - mi) * c;
+  // ln x = e ln2 - ln c + ln(1 + z); ln(1 + z) = z - z^2/2 + P, P = z^3/3 - ... - z^8/8.
+  // e ln2_hi - ln(c)_hi = a exactly (multiples of 2^-42 below 2^10), and a + z = h0 + h0_lo
+  // exactly by a fast two-sum: a = 0 or |a| >= |z| (|a| > 0.34 where e != 0, and the table's
+  // |ln c| >= |z| where e = 0). z = z1 + z2 with z1 of 26 bits: -z1^2/2 = q is exact, and so is
+  // h0 + q = h + h_lo (|h0| > |q|: |h0| is near |ln x| >= |z|/2.01, |q| < 2^-10 |z|). P by a
+  // scheme in z^2, so that the chain of dependent operations stays short.
   const double ed = (double)e;
-  DD t = two_sum(ed * kLn2[0], l.hi);
-  t.lo += ed * kLn2[1] + l.lo;
-  t = fast_two_sum(t.hi, t.lo);
-  return rounds_alike(t, 0x1p-67, y);
+  const double a = ed * kLn2[0] + row[1];
+  const DD h0 = fast_two_sum(a, z);
+  const double z1 = round_to_ulp_of(z, 0x1.8p17);  // |z| < 2^-9, multiple of 2^-35
+  const double z2 = z - z1;
+  const double q = -0.5 * (z1 * z1);
+  const DD h = fast_two_sum(h0.hi, q);
+  const double zz = z * z;
+  const double P = zz * z *
+                   ((1.0 / 3 + z * -0.25) + zz * ((0.2 + z * (-1.0 / 6)) + zz * (1.0 / 7 + z * -0.125)));
+  const double lo = ((h.lo + h0.lo) + ((row[2] + ed * kLn2[1]) - z2 * (z1 + 0.5 * z2))) + P;
+  // Error of h + lo. Terms in |z|: the series' tail |z|^9/9 < 2^-75.2 |z|; P's roundings,
+  // 4.5 * 2^-53 |P| with |P| < 1.01 |z|^3/3, < 2^-70.4 |z|; the sums in lo, below
+  // 2^-53 (|P| + 2^-35 |z|) < 2^-72.6 |z| each where P takes part and far less where it does
+  // not: 2^-69.2 |z| in all. Terms in |ln x|: ln c and ln2 to
+  // 2^-96 (times |e| for ln2, and |ln x| > |e|/3 where e != 0), the rounding of e ln2_lo and
+  // of the sums with it, and h_lo's: below 2^-90 |ln x|. Where |z| exceeds |ln x| (e = 0 near 1)
+  // it does so by a factor below 2.01, and the first bound covers it relative to ln x as well.
+  if (rounds_alike(h.hi, lo, 0x1p-68 * std::fabs(z) + 0x1p-90 * std::fabs(h.hi), y)) return true;
+  // Close to 1, ln x = ln(1 + z) = z - z^2/2 + z^3/3 ... is often near a midpoint when z has
+  // few significant bits (x = 1 - t for a float t, say): a bound in |z|^2 decides most of those.
+  return a == 0 && std::fabs(z) < 0x1p-25 && log1p_tiny(z, y);
 }
 
 bool sin_fast(double x, double &y) {
-  const double ax = x < 0 ? -x : x;
-  if (x != x || ax == kInf) {
-    y = x - x;  // NaN
-    return true;
-  }
-  if (ax < 0x1p-26) {  // x^3/6 is below a quarter ulp of x
-    y = x;
-    return true;
-  }
-  // |x| = n pi/2 + r, |r| <= pi/4 (+ a little), r as a double-double, q = n mod 4.
-  int q = 0;
-  DD r = {ax, 0.0};
-  if (ax > 0x1.921fb54442d18p-1) {
-    bool reduced = false;
-    if (ax < 0x1p20) {
-      // Cody and Waite: k P1 and k P2 are exact (33-bit pieces, k < 2^20), x - k P1 too.
-      const double kd = nearest_integer(ax * kTwoByPi);
-      const DD w = two_sum(ax - kd * kPiBy2Pieces[0], -(kd * kPiBy2Pieces[1]));
-      const DD v = two_sum(w.hi, -(kd * kPiBy2Pieces[2]));
-      r = fast_two_sum(v.hi, (w.lo + v.lo) - kd * kPiBy2Pieces[3]);
-      q = int((std::int64_t)kd & 3);
-      // Close to a multiple of pi/2 the pieces' rounding would show: reduce exactly instead.
-      reduced = r.hi > 0x1p-30 || r.hi < -0x1p-30;
+  const double ax = std::fabs(x);
+  if (!(ax >= 0x1p-26 && ax < 0x1p11)) {
+    if (x != x || ax == kInf) {
+      y = x - x;  // NaN
+      return true;
     }
-    if (!reduced) r = dd_mul(to_dd(reduce_quadrant(ax, q)), {kPiBy2[0], kPiBy2[1]});
-  }
-  // sin or cos of |r| from the table at a = i/64 nearest |r| and d = |r| - a, |d| <= 1/128.
-  const bool cosine = (q & 1) != 0;
-  bool minus = (q & 2) != 0;
-  if (x < 0) minus = !minus;
-  if (r.hi < 0) {
-    r = {-r.hi, -r.lo};
-    if (!cosine) minus = !minus;
-  }
-  const int i = (int)(r.hi * 64.0 + 0.5);
-  const DD d = two_sum(r.hi - (double)i * 0.015625, r.lo);
-  const double dh = d.hi, d2 = dh * dh;
-  // sin d = d - d^3/6 (double-doubles) + d^5 (1/120 - d^2/5040 + d^4/362880);
-  // cos d - 1 = -d^2/2 (double-double) + d^4 (1/24 - d^2/720 + d^4/40320 - d^6/3628800).
-  const DD sq = two_prod(dh, dh);
-  const DD dsq = {sq.hi, sq.lo + 2.0 * dh * d.lo};
-  const DD cube = dd_mul(dsq, d);
-  const DD sixth = dd_mul(cube, {0x1.5555555555555p-3, 0x1.5555555555555p-57});
-  DD sd = two_sum(d.hi, -sixth.hi);
-  sd.lo += (d.lo - sixth.lo) + d2 * d2 * dh * (1.0 / 120 + d2 * (-1.0 / 5040 + d2 * (1.0 / 362880)));
-  sd = fast_two_sum(sd.hi, sd.lo);
-  DD cm = {-0.5 * dsq.hi, -0.5 * dsq.lo + d2 * d2 * (1.0 / 24 + d2 * (-1.0 / 720 + d2 * (1.0 / 40320 + d2 * (-1.0 / 3628800))))};
-  cm = fast_two_sum(cm.hi, cm.lo);
-  DD res;
-  if (i == 0) {
-    res = cosine ? dd_add({1.0, 0.0}, cm) : sd;
-  } else {
-    const DD s = {kSinCosTable[i][0], kSinCosTable[i][1]};
-    const DD c = {kSinCosTable[i][2], kSinCosTable[i][3]};
-    if (cosine) {  // cos(a + d) = c + c (cos d - 1) - s sin d
-      res = dd_add(c, dd_add(dd_mul(c, cm), dd_mul({-s.hi, -s.lo}, sd)));
-    } else {  // sin(a + d) = s + s (cos d - 1) + c sin d
-      res = dd_add(s, dd_add(dd_mul(s, cm), dd_mul(c, sd)));
+    if (ax < 0x1p-26) {  // x^3/6 is below a quarter ulp of x
+      y = x;
+      return true;
     }
   }
+  // |x| = k pi/1024 + r, |r| <= pi/2048 (+ 2^-42 from rounding k), r = rh + rl. For |x| < 2^11
+  // (k < 2^20) after Cody and Waite: k P1 and k P2 are exact (33-bit pieces) and so is
+  // |x| - k P1 (Sterbenz); u + u_lo is exact; k P3 is rounded by at most 2^-108 and P1 + P2 + P3
+  // is pi/1024 to 2^-128, so rh + rl is r to 2^-105. Close to a multiple of pi/1024 that would
+  // not be enough relative to r: those arguments, and larger ones, are reduced exactly.
+  std::int64_t k;
+  DD r;
+  bool reduced = false;
+  if (ax < 0x1p11) {
+    const double shifted = ax * kInvPiBy1024 + 0x1.8p52;
+    const double kd = shifted - 0x1.8p52;
+    k = (std::int64_t)(bits_of(shifted) - bits_of(0x1.8p52));
+    const DD u = two_sum(ax - kd * kPiBy1024Pieces[0], -(kd * kPiBy1024Pieces[1]));
+    if (k == 0 || std::fabs(u.hi) > 0x1p-30) {
+      r = fast_two_sum(u.hi, u.lo - kd * kPiBy1024Pieces[2]);
+      reduced = true;
+    }
+  }
+  if (!reduced) r = reduce_pi_by_1024(ax, k);
+  // sin(q pi/2 + a + r) with a = i pi/1024, 0 <= i < 512, is S cos r + C sin r with
+  // (S, C) = (sin a, cos a), (cos a, -sin a), -(sin a, cos a), -(cos a, -sin a) for q = 0..3;
+  // sin a and cos a are rows i and 512 - i of the table. No branch on q: the row index and
+  // the signs are computed.
+  const int j = (int)(k & 2047);
+  const int odd = (j >> 9) & 1, i = j & 511;
+  const int row_s = i + odd * (512 - 2 * i);
+  const double Sh = kSinTable[row_s][0], Sl = kSinTable[row_s][1];
+  const double Ch = double_of(bits_of(kSinTable[512 - row_s][0]) ^ ((std::uint64_t)odd << 63));
+  const double Cl = double_of(bits_of(kSinTable[512 - row_s][1]) ^ ((std::uint64_t)odd << 63));
+  const std::uint64_t minus = (((std::uint64_t)j >> 10) ^ (bits_of(x) >> 63)) << 63;
+  // S cos r + C sin r = Sh + Ch r1 + [Sl + Ch (r2 + rl) + Cl r + S (cos r - 1) + C (sin r - r)],
+  // with rh = r1 + r2, r1 of 26 bits: Ch r1 is exact, and so is Sh + Ch r1 = s + s_lo (Sh = 0,
+  // or |Sh| >= sin(pi/1024) > 2 |r1|). The split is relative, |r2| <= 2^-27 |r|: where S = 0
+  // the result is about r, however small, and r2 + rl may only be rounded relative to r.
+  const double rh = r.hi;
+  double r1, r2;
+  split(rh, r1, r2);
+  const double p = Ch * r1;
+  const double s = Sh + p;
+  const double s_lo = p - (s - Sh);
+  const double rr = rh * rh;
+  const double cm = rr * (-0.5 + rr * (1.0 / 24 + rr * (-1.0 / 720)));
+  const double sm = rr * rh * (-1.0 / 6 + rr * (1.0 / 120 + rr * (-1.0 / 5040)));
+  const double lo = s_lo + ((Sl + (Cl * rh + Ch * (r2 + r.lo))) + ((Sh + Sl) * cm + (Ch + Cl) * sm));
+  // Error of s + lo against the exact value R, with |r| < 2^-9.35. Where S = 0, |R| >= 0.99 |r|
+  // and every error is far below 2^-70 |R| (the largest: rounding r2 + rl, 2^-80 |r|). Elsewhere |S| >= sin(pi/1024) >= 2 |r| (nearly), so
+  // |R| >= 0.49 |S|; in units of |S|: cos r - 1 to 5.1 ulps (rounding of rr, rh for r, the
+  // evaluation) of its 2^-19.7, 2^-70.3; its product with S and S's rounding, 2^-71.7;
+  // C (sin r - r) below 2^-73; the sums in lo, 3 * 2^-72.4; the tails of the series, the
+  // tables and the reduction below 2^-79. 2^-69.05 |S| in all, under 2^-68 |R|.
   double z;
-  if (!rounds_alike(res, 0x1p-70, z)) return false;
-  y = minus ? -z : z;
+  if (!rounds_alike(s, lo, 0x1p-67 * std::fabs(s), z)) return false;
+  y = double_of(bits_of(z) ^ minus);
   return true;
 }
 
@@ -575,20 +621,29 @@ double sin_accurate(double x) {
 
 void (*detail::observer)(int, double) = nullptr;
 
+namespace {
+// Reports x to the observer and hands it back, so that the caller keeps nothing across the call
+// and its fast path needs no stack frame; kept out of line, away from the fast paths.
+[[gnu::noinline, gnu::cold]] double observed(int function, double x) {
+  detail::observer(function, x);
+  return x;
+}
+}  // namespace
+
 double cr_exp(double x) {
-  if (detail::observer) detail::observer(0, x);
+  if (__builtin_expect(detail::observer != nullptr, 0)) x = observed(0, x);
   double y;
   return detail::exp_fast(x, y) ? y : detail::exp_accurate(x);
 }
 
 double cr_log(double x) {
-  if (detail::observer) detail::observer(1, x);
+  if (__builtin_expect(detail::observer != nullptr, 0)) x = observed(1, x);
   double y;
   return detail::log_fast(x, y) ? y : detail::log_accurate(x);
 }
 
 double cr_sin(double x) {
-  if (detail::observer) detail::observer(2, x);
+  if (__builtin_expect(detail::observer != nullptr, 0)) x = observed(2, x);
   double y;
   return detail::sin_fast(x, y) ? y : detail::sin_accurate(x);
 }

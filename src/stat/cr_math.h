@@ -15,7 +15,7 @@ double cr_sin(double x);
 
 namespace detail {
 // Each function first tries a double-double evaluation with a proven error bound; when the
-// bound cannot decide the rounding (about one argument in 2^15), it computes again in
+// bound cannot decide the rounding (one argument in 8000 or fewer), it computes again in
 // 320-bit fixed point. Both paths, reachable on their own for the tests: the fast ones return
 // false where they cannot decide, the accurate ones take finite arguments past the special
 // cases (exp: -745.2 < x < 709.8, |x| >= 2^-54; log: x > 0 finite; sin: 2^-26 <= |x| finite).
