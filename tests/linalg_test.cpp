@@ -364,6 +364,35 @@ TEST(Svd, ExactCases) {
   }
 }
 
+TEST(Svd, SubnormalReflectionsLeaveFiniteFactors) {
+  // Rank-deficient matrices whose reduction meets Householder steps of subnormal scale: a
+  // superdiagonal element of 2^-131 (the 7 x 7, one entry off a constant matrix) and a
+  // diagonal one of 2^-148 (the 8 x 9, one large entry among equal small ones). The
+  // reciprocal of such a scale overflows single precision; the factors must stay finite and
+  // valid all the same.
+  struct Case {
+    int m, n;
+    float fill, corner;
+    int ci, cj;
+  };
+  const Case cases[] = {{7, 7, 0x1.a1ap+4f, 0x1.b1ap+4f, 4, 3}, {8, 9, -0x1p-8f, 0x1.7fcp+2f, 1, 1}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.m << " x " << c.n);
+    Mat A(1, c.m, 1, c.n), U(1, c.m, 1, c.n), V(1, c.n, 1, c.n);
+    A.fill(c.fill);
+    A[c.ci][c.cj] = c.corner;
+    std::vector<float> w(c.n + 1);
+    copy_matrix(A, U, c.m, c.n, 1);
+    svdcmp(U, c.m, c.n, w.data(), V);
+    for (int j = 1; j <= c.n; j++) {
+      EXPECT_TRUE(std::isfinite(w[j]));
+      for (int i = 1; i <= c.m; i++) EXPECT_TRUE(std::isfinite(U[i][j])) << i << ", " << j;
+      for (int i = 1; i <= c.n; i++) EXPECT_TRUE(std::isfinite(V[i][j])) << i << ", " << j;
+    }
+    expect_valid_svd(A, U, w.data(), V, c.m, c.n);
+  }
+}
+
 TEST(Svd, ToleranceIsAbsolute) {
   // [[1, 1], [0, 1]] has singular values 1.618 and 0.618 at any scale; at 1e-8 the
   // superdiagonal is already below 1e-6, no sweep runs, and the bidiagonal's diagonal stands.

@@ -266,6 +266,25 @@ void rows_gram(float **A, float **R, int m, int n) {
     for (int j = 0; j < i; j++) R[j][i] = R[i][j];
 }
 
+// Applies the Householder reflection I - 2 u u^T / (u^T u), in double precision, to the
+// columns j = l..n of x over the rows r0..r1, where u[k] = ux(k). svdcmp uses it when a
+// reflection's vector was stored at a scale whose reciprocal leaves the single range (a
+// subnormal singular value or superdiagonal element): there the single-precision form
+// multiplies by infinity and fills the factor with NaN. The divisor comes from the stored
+// vector itself, which has lost bits at that scale, so the reflection stays orthogonal.
+template <class Element>
+void reflect_in_double(float **x, int r0, int r1, int l, int n, Element ux) {
+  double uu = 0.0;
+  for (int k = r0; k <= r1; k++) uu += (double)ux(k) * (double)ux(k);
+  const double c = -2.0 / uu;
+  for (int j = l; j <= n; j++) {
+    double s = 0.0;
+    for (int k = r0; k <= r1; k++) s += (double)ux(k) * (double)x[k][j];
+    const double f = s * c;
+    for (int k = r0; k <= r1; k++) x[k][j] = (float)((double)x[k][j] + f * (double)ux(k));
+  }
+}
+
 }  // namespace
 
 // Products ------------------------------------------------------------------------------------
@@ -429,7 +448,12 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
   // the carried g is e[i + 1] = 0.
   for (int i = n; i >= 1; i--) {
     if (i < n) {
-      if (g != 0.0f) {
+      if (g != 0.0f && std::isinf(1.0f / g)) {
+        // |a[i][j] / a[i][l]| <= 1 = a[i][l] / a[i][l], so the quotients below overflow
+        // exactly when 1 / g does. Column i of v is cleared below either way.
+        const float *ai = a[i];
+        reflect_in_double(v, l, n, l, n, [ai](int k) { return ai[k]; });
+      } else if (g != 0.0f) {
         // Two divisions in this order, not one by the product: avoids underflow.
         for (int j = l; j <= n; j++) v[j][i] = (a[i][j] / a[i][l]) / g;
         // Column j of v is summed against row i of a and then updated from column i, which
@@ -454,7 +478,15 @@ void svdcmp(float **a, int m, int n, float w[], float **v) {
     l = i + 1;
     g = w[i];
     for (int j = l; j <= n; j++) a[i][j] = 0.0f;
-    if (g != 0.0f) {
+    if (g != 0.0f && !(std::fabs(1.0f / g) <= 0x1p127f)) {
+      // Each factor below is at most sqrt(2) / |w[i]|, which a reciprocal above 2^127 may
+      // take out of range. Column i becomes e_i reflected: e_i - 2 u u[i] / (u^T u).
+      reflect_in_double(a, i, m, l, n, [a, i](int k) { return a[k][i]; });
+      double uu = 0.0;
+      for (int k = i; k <= m; k++) uu += (double)a[k][i] * (double)a[k][i];
+      const double f = -2.0 * (double)a[i][i] / uu;
+      for (int j = i; j <= m; j++) a[j][i] = (float)(f * (double)a[j][i]);
+    } else if (g != 0.0f) {
       g = 1.0f / g;
       // As in the reduction: column j's sum (rows l..m) and update (rows i..m) touch columns
       // i and j only, and a[i][i] stays fixed, so a block's sums come first.
