@@ -855,7 +855,7 @@ TEST(SvdInverse, MoorePenroseConditions) {
         A[i][j] = (float)s;
       }
     getInverseMatrixUsingSVD(A, X, n);
-    auto prod = [n](float **P, float **Q) {
+    auto prod = [&](float **P, float **Q) {
       std::vector<double> z(n * n, 0.0);
       for (int i = 0; i < n; i++)
         for (int j = 0; j < n; j++)
