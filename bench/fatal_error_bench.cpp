@@ -6,19 +6,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "bench_values.h"
 #include "stat.h"
 
 namespace {
 
-// Deterministic values in [-1, 1).
-std::vector<float> random_values(std::size_t n, std::uint64_t seed) {
-  std::vector<float> v(n);
-  for (float &x : v) {
-    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-    x = (float)((double)(seed >> 11) * 0x1.0p-52 - 1.0);
-  }
-  return v;
-}
+using kwbench::random_values;
 
 // Rows of a flat row-major buffer addressed from 1.
 std::vector<float *> rows_of(std::vector<float> &data, int rows, int cols) {

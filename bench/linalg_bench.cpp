@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "bench_values.h"
 #include "stat.h"
 
 #if KW_HAVE_LAPACKE
@@ -28,15 +29,7 @@ extern "C" void sgemm_(const char *transa, const char *transb, const int *m, con
 
 namespace {
 
-// Deterministic values in [-1, 1).
-std::vector<float> random_values(std::size_t n, std::uint64_t seed) {
-  std::vector<float> v(n);
-  for (float &x : v) {
-    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-    x = (float)((double)(seed >> 11) * 0x1.0p-52 - 1.0);
-  }
-  return v;
-}
+using kwbench::random_values;
 
 // Row-major n x n values, symmetric, diagonally dominant: valid input for every routine.
 std::vector<float> test_matrix(int n, bool symmetric) {
