@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 #include <utility>
 
 #include "../stat.h"
@@ -136,9 +137,55 @@ void fill_twiddles(double &wr, double &wi, double alpha, double beta, unsigned l
   }
 }
 
+// Twiddle sequences kept from one call to the next. A stage's twiddles depend only on its
+// length and direction, and the recurrence that makes them is a chain of dependent double
+// operations, each waiting for the last: at a few cycles per step it costs more than the
+// butterflies the twiddles feed. So each sequence is made once per process, on first use, by
+// that very recurrence, and read from then on; the bits are those of a sequence made afresh.
+// Only the directions +1 and -1 are kept (another direction is made per call), and only
+// sequences up to 2^(kSlots - 1) doubles; a table is filled under std::call_once and never
+// changes afterwards, so concurrent calls read it freely. Pages of a table never used are never
+// touched.
+template <unsigned kSlots>
+class KeptTwiddles {
+ public:
+  // The sequence in slot `slot` (2^slot doubles at most) for direction isign, filled by
+  // fill(table) on first use; null for a direction other than +1 or -1, or a slot too large.
+  template <class Fill>
+  const double *get(int isign, unsigned slot, Fill fill) {
+    if ((isign != 1 && isign != -1) || slot >= kSlots) return nullptr;
+    const int d = isign == 1 ? 0 : 1;
+    // Slot s occupies doubles 2^s - 2 .. 2^(s+1) - 3 of the direction's table.
+    double *table = tables_[d] + (1ul << slot) - 2;
+    std::call_once(made_[d][slot], [&] { fill(table); });
+    return table;
+  }
+
+ private:
+  std::once_flag made_[2][kSlots];
+  double tables_[2][1ul << kSlots];
+};
+
+// Slot log2(len): four1's stage of len floats, len/2 twiddles, up to transforms of 2^16 points.
+KeptTwiddles<18> four1_kept;
+// Slot log2(n/2): realft's untangling of n floats, n/4 - 1 twiddles, up to n = 2^17.
+KeptTwiddles<17> realft_kept;
+
+// The len/2 twiddles of four1's stage of len floats for direction isign, kept; null when they
+// are not kept.
+const double *four1_kept_twiddles(unsigned long len, int isign) {
+  return four1_kept.get(isign, log2_of(len), [&](double *table) {
+    double alpha, beta;
+    four1_stage_coefficients(len, isign, alpha, beta);
+    double wr = 1.0;
+    double wi = 0.0;
+    fill_twiddles(wr, wi, alpha, beta, len >> 1, table);
+  });
+}
+
 // Floats of one block that four1 carries through all its short stages before the next block
 // (4 KiB, so the block stays in the first-level cache), and the twiddles computed ahead per pass
-// of a long stage.
+// of a long stage when they are not kept.
 constexpr unsigned long four1_block_floats = 1024;
 constexpr unsigned long twiddle_chunk = 256;
 
@@ -148,30 +195,42 @@ constexpr unsigned long twiddle_chunk = 256;
 // loop (m outer, i inner, one twiddle step per m).
 void four1_stages(float data[], unsigned long n, int isign) {
   // Short stages (transform step 2*len within one block): every block runs through all of them
-  // while it is in cache. Stage len keeps its len/2 twiddles from pair len/2 - 1 on.
+  // while it is in cache. short_w[len - 2 ..] points to stage len's len/2 twiddles.
   const kw_simd::Kernels &simd = kw_simd::kernels();
   const unsigned long block = n < four1_block_floats ? n : four1_block_floats;
-  double short_w[four1_block_floats];
+  const double *short_w[32];
+  double made_w[four1_block_floats];  // a direction that is not kept: made for this call
   for (unsigned long len = 2; len < block; len <<= 1) {
-    double alpha, beta;
-    four1_stage_coefficients(len, isign, alpha, beta);
-    double wr = 1.0;
-    double wi = 0.0;
-    fill_twiddles(wr, wi, alpha, beta, len >> 1, short_w + len - 2);
+    const double *kept = four1_kept_twiddles(len, isign);
+    if (kept == nullptr) {
+      double alpha, beta;
+      four1_stage_coefficients(len, isign, alpha, beta);
+      double wr = 1.0;
+      double wi = 0.0;
+      fill_twiddles(wr, wi, alpha, beta, len >> 1, made_w + len - 2);
+      kept = made_w + len - 2;
+    }
+    short_w[log2_of(len)] = kept;
   }
   // The first two stages go together, in registers, when the block holds both.
   const unsigned long first_len = block >= 8 ? 8 : 2;
   for (unsigned long base = 1; base < n; base += block) {
-    if (first_len == 8) simd.four1_first_stages(data + base, block, short_w, short_w + 2);
+    if (first_len == 8) simd.four1_first_stages(data + base, block, short_w[1], short_w[2]);
     for (unsigned long len = first_len; len < block; len <<= 1)
-      simd.four1_runs(data + base, block / (len << 1), len << 1, len, len >> 1, short_w + len - 2);
+      simd.four1_runs(data + base, block / (len << 1), len << 1, len, len >> 1,
+                      short_w[log2_of(len)]);
   }
 
-  // Long stages, one at a time: a chunk of twiddles is computed ahead, then applied across the
-  // whole array, consecutive twiddles to consecutive values.
+  // Long stages, one at a time, consecutive twiddles to consecutive values across the whole
+  // array; when they are not kept, a chunk of twiddles is made ahead of each pass.
   double long_w[2 * twiddle_chunk];
   for (unsigned long len = block; len < n; len <<= 1) {
     const unsigned long step = len << 1;
+    const double *kept = four1_kept_twiddles(len, isign);
+    if (kept != nullptr) {
+      simd.four1_runs(data + 1, n / step, step, len, len >> 1, kept);
+      continue;
+    }
     double alpha, beta;
     four1_stage_coefficients(len, isign, alpha, beta);
     double wr = 1.0;
@@ -424,22 +483,38 @@ void realft(float data[], unsigned long n, int isign) {
     k2 = 0.5f;
     theta = -theta;
   }
-  const double u = kw_crmath::cr_sin(theta / 2.0);
-  const double alpha = -2.0 * u * u;
-  const double beta = kw_crmath::cr_sin(theta);
-  double wr = 1.0 + alpha;  // exp(i*theta): the untangling starts at frequency 1
-  double wi = beta;
   // Frequencies 1 .. n/4 - 1 against their mirrors n/2 - 1 .. n/4 + 1 (float positions 2f + 1
-  // and n + 1 - 2f), each value touched once, so in any order; the twiddles are computed ahead a
-  // chunk at a time. The pair at frequency n/4 is its own mirror and already holds its final
-  // value.
+  // and n + 1 - 2f), each value touched once, so in any order. The pair at frequency n/4 is
+  // its own mirror and already holds its final value.
   const kw_simd::Kernels &simd = kw_simd::kernels();
-  double tw[2 * twiddle_chunk];
-  for (unsigned long first = 1; first < (n >> 2); first += twiddle_chunk) {
-    const unsigned long count =
-        (n >> 2) - first < twiddle_chunk ? (n >> 2) - first : twiddle_chunk;
-    fill_twiddles(wr, wi, alpha, beta, count, tw);
-    simd.untangle_run(data + 2 * first + 1, data + n + 1 - 2 * first, count, k1, k2, tw);
+  const unsigned long quarter = n >> 2;
+  // The untangling's recurrence starts at exp(i*theta), frequency 1.
+  const auto start = [theta](double &wr, double &wi, double &alpha, double &beta) {
+    const double u = kw_crmath::cr_sin(theta / 2.0);
+    alpha = -2.0 * u * u;
+    beta = kw_crmath::cr_sin(theta);
+    wr = 1.0 + alpha;
+    wi = beta;
+  };
+  double wr, wi, alpha, beta;
+  const double *kept = nullptr;
+  if (quarter > 1) {
+    kept = realft_kept.get(isign, log2_of(half), [&](double *table) {
+      start(wr, wi, alpha, beta);
+      fill_twiddles(wr, wi, alpha, beta, quarter - 1, table);
+    });
+  }
+  if (kept != nullptr) {
+    simd.untangle_run(data + 3, data + n - 1, quarter - 1, k1, k2, kept);
+  } else if (quarter > 1) {
+    // Not kept: the twiddles are made ahead a chunk at a time.
+    start(wr, wi, alpha, beta);
+    double tw[2 * twiddle_chunk];
+    for (unsigned long first = 1; first < quarter; first += twiddle_chunk) {
+      const unsigned long count = quarter - first < twiddle_chunk ? quarter - first : twiddle_chunk;
+      fill_twiddles(wr, wi, alpha, beta, count, tw);
+      simd.untangle_run(data + 2 * first + 1, data + n + 1 - 2 * first, count, k1, k2, tw);
+    }
   }
   const float h = data[1];
   if (isign == 1) {
