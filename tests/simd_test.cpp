@@ -198,31 +198,30 @@ TEST(Simd, ButterfliesMatchPlainLoops) {
         expect_same(got, want, "four1_runs", w);
       }
     }
-    // four1's first two stages in windows of four values, with the twiddles four1 gives them
+    // four1's first three stages in windows of eight values, with the twiddles four1 gives them
     // (exactly (1, 0) first, where 0 * inf is NaN and -0 - (+0 * -x) is +0) and with others.
-    const double exact[6] = {1.0, 0.0, 1.0, 0.0, -8.8e-16, 1.0};
-    const double other[6] = {0.3, -0.7, -0.9, 0.2, 0.6, 0.8};
+    const double exact[14] = {1.0, 0.0,  1.0,        0.0,      -8.8e-16, 1.0,       1.0,
+                              0.0, 0.70710678118654757, 0.7071067811865476, -8.8e-16, 1.0,
+                              -0.7071067811865477, 0.7071067811865474};
+    const double other[14] = {0.3, -0.7, -0.9, 0.2, 0.6, 0.8, 0.1, 0.4, -0.5, 0.5, 2.0, -1.5, 0.9, 0.0};
     for (const double *tw : {exact, other}) {
-      for (unsigned long floats : {8ul, 16ul, 24ul, 32ul, 40ul, 64ul, 200ul}) {
+      for (unsigned long floats : {16ul, 32ul, 48ul, 64ul, 80ul, 128ul, 400ul}) {
         std::vector<float> x = values(floats, floats);
         x[0] = -0.0f, x[2] = -0.0f, x[3] = -1.0f;  // the signed-zero case of the first stage
         std::vector<float> got = x, want = x;
-        k.four1_first_stages(got.data(), floats, tw, tw + 2);
-        for (unsigned long p = 0; p < floats; p += 8) {
+        k.four1_first_stages(got.data(), floats, tw, tw + 2, tw + 6);
+        const auto butterfly = [](float *t, unsigned long len, const double *w) {
+          float *u = t + len;
+          const float tr = (float)((double)u[0] * w[0] - (double)u[1] * w[1]);
+          const float ti = (float)((double)u[1] * w[0] + (double)u[0] * w[1]);
+          u[0] = t[0] - tr, u[1] = t[1] - ti, t[0] = t[0] + tr, t[1] = t[1] + ti;
+        };
+        for (unsigned long p = 0; p < floats; p += 16) {
           float *g = want.data() + p;
-          for (unsigned long s : {0ul, 4ul}) {  // stage 1: neighbours
-            float *t = g + s, *u = t + 2;
-            const float tr = (float)((double)u[0] * tw[0] - (double)u[1] * tw[1]);
-            const float ti = (float)((double)u[1] * tw[0] + (double)u[0] * tw[1]);
-            u[0] = t[0] - tr, u[1] = t[1] - ti, t[0] = t[0] + tr, t[1] = t[1] + ti;
-          }
-          for (unsigned long s : {0ul, 2ul}) {  // stage 2: values two apart, twiddle s / 2
-            float *t = g + s, *u = t + 4;
-            const double wr = tw[2 + s], wi = tw[3 + s];
-            const float tr = (float)((double)u[0] * wr - (double)u[1] * wi);
-            const float ti = (float)((double)u[1] * wr + (double)u[0] * wi);
-            u[0] = t[0] - tr, u[1] = t[1] - ti, t[0] = t[0] + tr, t[1] = t[1] + ti;
-          }
+          for (unsigned long s = 0; s < 16; s += 4) butterfly(g + s, 2, tw);  // neighbours
+          for (unsigned long s = 0; s < 16; s += 8)                           // two apart
+            for (unsigned long j = 0; j < 2; j++) butterfly(g + s + 2 * j, 4, tw + 2 + 2 * j);
+          for (unsigned long j = 0; j < 4; j++) butterfly(g + 2 * j, 8, tw + 6 + 2 * j);  // four
         }
         expect_same(got, want, "four1_first_stages", w);
       }

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -66,8 +67,19 @@ unsigned long reverse_bits(unsigned long x, unsigned bits) {
   return r;
 }
 
-void swap_elements(float data[], unsigned long a, unsigned long b, unsigned long width) {
-  for (unsigned long p = 0; p < width; p++) std::swap(data[a + p], data[b + p]);
+// Exchanges the elements of `width` floats at a and b; kWidth is the width when it is known
+// at compile time (then a complex value moves as one 8-byte unit), 0 when it is not.
+template <unsigned long kWidth>
+inline void swap_elements(float data[], unsigned long a, unsigned long b, unsigned long width) {
+  if constexpr (kWidth == 2) {
+    std::uint64_t x, y;
+    std::memcpy(&x, data + a, sizeof x);
+    std::memcpy(&y, data + b, sizeof y);
+    std::memcpy(data + a, &y, sizeof y);
+    std::memcpy(data + b, &x, sizeof x);
+  } else {
+    for (unsigned long p = 0; p < width; p++) std::swap(data[a + p], data[b + p]);
+  }
 }
 
 // Index bits taken from each end of an index by the tiled reversal: tiles of 16 x 16 elements.
@@ -81,7 +93,8 @@ constexpr unsigned tile_bits = 4;
 // Long runs go tile by tile: with x = (hi, mid, lo), rev(x) = (rev lo, rev mid, rev hi), so all
 // the elements sharing one middle part trade with those of its reversed middle part, 2 x 256
 // elements that stay in cache while they are exchanged.
-void bit_reverse_runs(float data[], unsigned long width, unsigned bits, unsigned long runs) {
+template <unsigned long kWidth>
+void bit_reverse_runs_of(float data[], unsigned long width, unsigned bits, unsigned long runs) {
   const unsigned long count = 1ul << bits;
   const unsigned long span = width * count;
   if (bits < 2 * tile_bits) {
@@ -90,30 +103,43 @@ void bit_reverse_runs(float data[], unsigned long width, unsigned bits, unsigned
     for (unsigned long k = 0; k < runs; k++) {
       float *run = data + 1 + k * span;
       for (unsigned long x = 0; x < count; x++)
-        if (rev[x] > x) swap_elements(run, x * width, rev[x] * width, width);
+        if (rev[x] > x) swap_elements<kWidth>(run, x * width, rev[x] * width, width);
     }
     return;
   }
   const unsigned mid_bits = bits - 2 * tile_bits;
+  const unsigned high_shift = mid_bits + tile_bits;
   const unsigned long side = 1ul << tile_bits;
-  unsigned char rev_side[1u << tile_bits];
-  for (unsigned long x = 0; x < side; x++) rev_side[x] = static_cast<unsigned char>(reverse_bits(x, tile_bits));
+  unsigned long rev_side[1u << tile_bits];       // rev(v) as the low part
+  unsigned long rev_side_high[1u << tile_bits];  // rev(v) as the high part
+  for (unsigned long v = 0; v < side; v++) {
+    rev_side[v] = reverse_bits(v, tile_bits);
+    rev_side_high[v] = rev_side[v] << high_shift;
+  }
   for (unsigned long k = 0; k < runs; k++) {
     float *run = data + 1 + k * span;
     for (unsigned long mid = 0; mid < (1ul << mid_bits); mid++) {
       const unsigned long rmid = reverse_bits(mid, mid_bits);
       if (rmid < mid) continue;  // this pair of tiles was exchanged from the other side
-      for (unsigned long hi = 0; hi < side; hi++)
+      for (unsigned long hi = 0; hi < side; hi++) {
+        const unsigned long x_row = (hi << high_shift) | (mid << tile_bits);
+        const unsigned long y_col = (rmid << tile_bits) | rev_side[hi];
         for (unsigned long lo = 0; lo < side; lo++) {
-          const unsigned long x = (hi << (mid_bits + tile_bits)) | (mid << tile_bits) | lo;
-          const unsigned long y =
-              (static_cast<unsigned long>(rev_side[lo]) << (mid_bits + tile_bits)) |
-              (rmid << tile_bits) | rev_side[hi];
+          const unsigned long x = x_row | lo;
+          const unsigned long y = rev_side_high[lo] | y_col;
           if (rmid == mid && y <= x) continue;  // a tile traded with itself: each pair once
-          swap_elements(run, x * width, y * width, width);
+          swap_elements<kWidth>(run, x * width, y * width, width);
         }
+      }
     }
   }
+}
+
+void bit_reverse_runs(float data[], unsigned long width, unsigned bits, unsigned long runs) {
+  if (width == 2)
+    bit_reverse_runs_of<2>(data, width, bits, runs);
+  else
+    bit_reverse_runs_of<0>(data, width, bits, runs);
 }
 
 // The recurrence coefficients of a stage whose transforms have len points, computed the one way
@@ -212,10 +238,11 @@ void four1_stages(float data[], unsigned long n, int isign) {
     }
     short_w[log2_of(len)] = kept;
   }
-  // The first two stages go together, in registers, when the block holds both.
-  const unsigned long first_len = block >= 8 ? 8 : 2;
+  // The first three stages go together, in registers, when the block holds them.
+  const unsigned long first_len = block >= 16 ? 16 : 2;
   for (unsigned long base = 1; base < n; base += block) {
-    if (first_len == 8) simd.four1_first_stages(data + base, block, short_w[1], short_w[2]);
+    if (first_len == 16)
+      simd.four1_first_stages(data + base, block, short_w[1], short_w[2], short_w[3]);
     for (unsigned long len = first_len; len < block; len <<= 1)
       simd.four1_runs(data + base, block / (len << 1), len << 1, len, len >> 1,
                       short_w[log2_of(len)]);

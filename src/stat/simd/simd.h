@@ -44,10 +44,12 @@ struct Kernels {
   // widened floats, rounded once; sums in single.
   void (*four1_runs)(float *top, unsigned long blocks, unsigned long step, unsigned long len,
                      unsigned long count, const double *tw);
-  // four1's first two stages on `floats` floats (a multiple of 8) from top: butterflies of
+  // four1's first three stages on `floats` floats (a multiple of 16) from top: butterflies of
   // neighbouring values with twiddle w1[0..1], then of values two apart with w2[0..1] for the
-  // first and w2[2..3] for the second of each four; four1_runs' arithmetic.
-  void (*four1_first_stages)(float *top, unsigned long floats, const double *w1, const double *w2);
+  // first and w2[2..3] for the second of each four, then of values four apart with w3[2j..2j+1]
+  // for the j-th of each eight; four1_runs' arithmetic.
+  void (*four1_first_stages)(float *top, unsigned long floats, const double *w1, const double *w2,
+                             const double *w3);
   // The untangling of realft and rlft3 for `count` frequencies: the value at lo + 2c against its
   // mirror at hi - 2c, twiddle (tw[2c], tw[2c + 1]). The halves sr, si, ar, ai in single, each
   // output summed in double from the widened halves, left to right, and rounded once. The
