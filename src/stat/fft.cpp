@@ -9,6 +9,7 @@
 // - fourn rounds the twiddle to single first and does the whole butterfly in single.
 // The two angle constants differ on purpose: 6.28318530717959 (a decimal slightly above the
 // double nearest 2*pi) and, in realft, 3.141592653589793 (the double nearest pi).
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -60,11 +61,24 @@ unsigned log2_of(unsigned long n) {
   return bits;
 }
 
-// x with its lowest `bits` bits in reverse order.
+// rev8[v]: the eight bits of v in reverse order.
+constexpr struct ByteReversal {
+  unsigned char rev[256];
+  constexpr ByteReversal() : rev() {
+    for (unsigned v = 0; v < 256; v++) {
+      unsigned r = 0;
+      for (unsigned b = 0; b < 8; b++) r |= ((v >> b) & 1u) << (7 - b);
+      rev[v] = static_cast<unsigned char>(r);
+    }
+  }
+} rev8;
+
+// x with its lowest `bits` bits in reverse order, a byte at a time.
 unsigned long reverse_bits(unsigned long x, unsigned bits) {
+  const unsigned bytes = (bits + 7) / 8;
   unsigned long r = 0;
-  for (unsigned b = 0; b < bits; b++, x >>= 1) r = (r << 1) | (x & 1);
-  return r;
+  for (unsigned b = 0; b < bytes; b++, x >>= 8) r = (r << 8) | rev8.rev[x & 0xFF];
+  return r >> (8 * bytes - bits);
 }
 
 // Exchanges the elements of `width` floats at a and b; kWidth is the width when it is known
@@ -99,7 +113,7 @@ void bit_reverse_runs_of(float data[], unsigned long width, unsigned bits, unsig
   const unsigned long span = width * count;
   if (bits < 2 * tile_bits) {
     unsigned char rev[1u << (2 * tile_bits)];
-    for (unsigned long x = 0; x < count; x++) rev[x] = static_cast<unsigned char>(reverse_bits(x, bits));
+    for (unsigned long x = 0; x < count; x++) rev[x] = static_cast<unsigned char>(rev8.rev[x] >> (8 - bits));
     for (unsigned long k = 0; k < runs; k++) {
       float *run = data + 1 + k * span;
       for (unsigned long x = 0; x < count; x++)
@@ -183,11 +197,15 @@ class KeptTwiddles {
     const int d = isign == 1 ? 0 : 1;
     // Slot s occupies doubles 2^s - 2 .. 2^(s+1) - 3 of the direction's table.
     double *table = tables_[d] + (1ul << slot) - 2;
-    std::call_once(made_[d][slot], [&] { fill(table); });
+    if (!ready_[d][slot].load(std::memory_order_acquire)) {
+      std::call_once(made_[d][slot], [&] { fill(table); });
+      ready_[d][slot].store(true, std::memory_order_release);
+    }
     return table;
   }
 
  private:
+  std::atomic<bool> ready_[2][kSlots];  // set once the table is filled: the common path
   std::once_flag made_[2][kSlots];
   double tables_[2][1ul << kSlots];
 };
