@@ -76,6 +76,19 @@ void expect_same(const std::vector<float> &got, const std::vector<float> &want, 
   }
 }
 
+// Interleaved (wr, wi) twiddles spread out as the kernels take them.
+struct Spread {
+  std::vector<double> re, im;
+  Spread(const double *w, std::size_t count) : re(2 * count), im(2 * count) {
+    for (std::size_t c = 0; c < count; c++) {
+      re[2 * c] = re[2 * c + 1] = w[2 * c];
+      im[2 * c] = -w[2 * c + 1];
+      im[2 * c + 1] = w[2 * c + 1];
+    }
+  }
+  kw_simd::TwiddleRun run() const { return {re.data(), im.data()}; }
+};
+
 std::vector<Width> offered_widths() {
   std::vector<Width> ws;
   for (int i = 0; i < kw_simd::width_count; i++)
@@ -183,7 +196,7 @@ TEST(Simd, ButterfliesMatchPlainLoops) {
         kwtest::Rng rng(count);
         for (double &t : tw) t = static_cast<double>(rng.uniform(-1.0f, 1.0f)) / 3.0;
         std::vector<float> got = x, want = x;
-        k.four1_runs(got.data(), blocks, step, len, count, tw.data());
+        k.four1_runs(got.data(), blocks, step, len, count, Spread(tw.data(), count).run());
         for (unsigned long b = 0; b < blocks; b++)
           for (unsigned long c = 0; c < count; c++) {
             float *t = want.data() + b * step + 2 * c, *u = t + len;
@@ -209,7 +222,8 @@ TEST(Simd, ButterfliesMatchPlainLoops) {
         std::vector<float> x = values(floats, floats);
         x[0] = -0.0f, x[2] = -0.0f, x[3] = -1.0f;  // the signed-zero case of the first stage
         std::vector<float> got = x, want = x;
-        k.four1_first_stages(got.data(), floats, tw, tw + 2, tw + 6);
+        k.four1_first_stages(got.data(), floats, Spread(tw, 1).run(), Spread(tw + 2, 2).run(),
+                             Spread(tw + 6, 4).run());
         const auto butterfly = [](float *t, unsigned long len, const double *w) {
           float *u = t + len;
           const float tr = (float)((double)u[0] * w[0] - (double)u[1] * w[1]);
@@ -236,7 +250,7 @@ TEST(Simd, ButterfliesMatchPlainLoops) {
         kwtest::Rng rng(count + 1);
         for (double &t : tw) t = static_cast<double>(rng.uniform(-1.0f, 1.0f)) / 3.0;
         std::vector<float> got = x, want = x;
-        k.untangle_run(got.data(), got.data() + 4 * count, count, k1, k2, tw.data());
+        k.untangle_run(got.data(), got.data() + 4 * count, count, k1, k2, Spread(tw.data(), count).run());
         for (unsigned long c = 0; c < count; c++) {
           float *d = want.data() + 2 * c, *m = want.data() + 4 * count - 2 * c;
           const double wr = tw[2 * c], wi = tw[2 * c + 1];

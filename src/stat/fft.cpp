@@ -165,14 +165,16 @@ void four1_stage_coefficients(unsigned long len, int isign, double &alpha, doubl
   beta = kw_crmath::cr_sin(theta);
 }
 
-// Stores the next count twiddles of the recurrence as (real, imaginary) pairs, advancing
-// (wr, wi) once after each: the very sequence of values the butterfly loops would otherwise
-// produce one at a time.
+// Stores the next count twiddles of the recurrence, spread out for the kernels (re = (wr, wr),
+// im = (-wi, wi) per twiddle), advancing (wr, wi) once after each: the very sequence of values
+// the butterfly loops would otherwise produce one at a time.
 void fill_twiddles(double &wr, double &wi, double alpha, double beta, unsigned long count,
-                   double table[]) {
+                   double re[], double im[]) {
   for (unsigned long c = 0; c < count; c++) {
-    table[2 * c] = wr;
-    table[2 * c + 1] = wi;
+    re[2 * c] = wr;
+    re[2 * c + 1] = wr;
+    im[2 * c] = -wi;
+    im[2 * c + 1] = wi;
     advance_twiddle(wr, wi, alpha, beta);
   }
 }
@@ -182,48 +184,56 @@ void fill_twiddles(double &wr, double &wi, double alpha, double beta, unsigned l
 // operations, each waiting for the last: at a few cycles per step it costs more than the
 // butterflies the twiddles feed. So each sequence is made once per process, on first use, by
 // that very recurrence, and read from then on; the bits are those of a sequence made afresh.
-// Only the directions +1 and -1 are kept (another direction is made per call), and only
-// sequences up to 2^(kSlots - 1) doubles; a table is filled under std::call_once and never
-// changes afterwards, so concurrent calls read it freely. Pages of a table never used are never
-// touched.
+//
+// Only the directions +1 and -1 are kept (another direction is made per call). Direction -1's
+// sequence is exactly the conjugate of +1's: its angle is exactly -theta, the correctly rounded
+// sine is odd, alpha = -2u*u is unchanged and every step of the recurrence maps (wr, wi) to
+// (wr, -wi) exactly, negation being exact. So one run of real parts serves both, with the
+// imaginary parts kept for each direction. Sequences up to 2^(kSlots - 1) twiddles are kept; a
+// slot is filled under std::call_once and never changes afterwards, so concurrent calls read it
+// freely. Pages of a slot never used are never touched.
 template <unsigned kSlots>
 class KeptTwiddles {
  public:
-  // The sequence in slot `slot` (2^slot doubles at most) for direction isign, filled by
-  // fill(table) on first use; null for a direction other than +1 or -1, or a slot too large.
+  // The run in slot `slot` (up to 2^(slot - 1) twiddles) for direction isign; fill(re, im)
+  // makes direction +1's run on first use. A null run for a direction other than +1 or -1, or
+  // a slot too large.
   template <class Fill>
-  const double *get(int isign, unsigned slot, Fill fill) {
-    if ((isign != 1 && isign != -1) || slot >= kSlots) return nullptr;
-    const int d = isign == 1 ? 0 : 1;
-    // Slot s occupies doubles 2^s - 2 .. 2^(s+1) - 3 of the direction's table.
-    double *table = tables_[d] + (1ul << slot) - 2;
-    if (!ready_[d][slot].load(std::memory_order_acquire)) {
-      std::call_once(made_[d][slot], [&] { fill(table); });
-      ready_[d][slot].store(true, std::memory_order_release);
+  kw_simd::TwiddleRun get(int isign, unsigned slot, Fill fill) {
+    if ((isign != 1 && isign != -1) || slot >= kSlots) return {nullptr, nullptr};
+    // Slot s occupies doubles 2^s - 2 .. 2^(s+1) - 3 of each array.
+    const unsigned long first = (1ul << slot) - 2;
+    if (!ready_[slot].load(std::memory_order_acquire)) {
+      std::call_once(made_[slot], [&] {
+        fill(re_ + first, im_[0] + first);
+        for (unsigned long k = 0; k < (1ul << slot); k++) im_[1][first + k] = -im_[0][first + k];
+      });
+      ready_[slot].store(true, std::memory_order_release);
     }
-    return table;
+    return {re_ + first, im_[isign == 1 ? 0 : 1] + first};
   }
 
  private:
-  std::atomic<bool> ready_[2][kSlots];  // set once the table is filled: the common path
-  std::once_flag made_[2][kSlots];
-  double tables_[2][1ul << kSlots];
+  std::atomic<bool> ready_[kSlots];  // set once the slot is filled: the common path
+  std::once_flag made_[kSlots];
+  double re_[1ul << kSlots];
+  double im_[2][1ul << kSlots];
 };
 
 // Slot log2(len): four1's stage of len floats, len/2 twiddles, up to transforms of 2^16 points.
 KeptTwiddles<18> four1_kept;
-// Slot log2(n/2): realft's untangling of n floats, n/4 - 1 twiddles, up to n = 2^17.
-KeptTwiddles<17> realft_kept;
+// Slot log2(n/2): realft's untangling of n floats, n/4 - 1 twiddles, up to n = 2^16.
+KeptTwiddles<16> realft_kept;
 
-// The len/2 twiddles of four1's stage of len floats for direction isign, kept; null when they
-// are not kept.
-const double *four1_kept_twiddles(unsigned long len, int isign) {
-  return four1_kept.get(isign, log2_of(len), [&](double *table) {
+// The len/2 twiddles of four1's stage of len floats for direction isign, kept; a null run when
+// they are not kept.
+kw_simd::TwiddleRun four1_kept_twiddles(unsigned long len, int isign) {
+  return four1_kept.get(isign, log2_of(len), [&](double *re, double *im) {
     double alpha, beta;
-    four1_stage_coefficients(len, isign, alpha, beta);
+    four1_stage_coefficients(len, 1, alpha, beta);
     double wr = 1.0;
     double wi = 0.0;
-    fill_twiddles(wr, wi, alpha, beta, len >> 1, table);
+    fill_twiddles(wr, wi, alpha, beta, len >> 1, re, im);
   });
 }
 
@@ -242,19 +252,19 @@ void four1_stages(float data[], unsigned long n, int isign) {
   // while it is in cache. short_w[len - 2 ..] points to stage len's len/2 twiddles.
   const kw_simd::Kernels &simd = kw_simd::kernels();
   const unsigned long block = n < four1_block_floats ? n : four1_block_floats;
-  const double *short_w[32];
-  double made_w[four1_block_floats];  // a direction that is not kept: made for this call
+  kw_simd::TwiddleRun short_w[32];  // by log2(len)
+  double made_re[four1_block_floats], made_im[four1_block_floats];  // a direction not kept
   for (unsigned long len = 2; len < block; len <<= 1) {
-    const double *kept = four1_kept_twiddles(len, isign);
-    if (kept == nullptr) {
+    kw_simd::TwiddleRun run = four1_kept_twiddles(len, isign);
+    if (run.re == nullptr) {
       double alpha, beta;
       four1_stage_coefficients(len, isign, alpha, beta);
       double wr = 1.0;
       double wi = 0.0;
-      fill_twiddles(wr, wi, alpha, beta, len >> 1, made_w + len - 2);
-      kept = made_w + len - 2;
+      fill_twiddles(wr, wi, alpha, beta, len >> 1, made_re + len - 2, made_im + len - 2);
+      run = {made_re + len - 2, made_im + len - 2};
     }
-    short_w[log2_of(len)] = kept;
+    short_w[log2_of(len)] = run;
   }
   // The first three stages go together, in registers, when the block holds them.
   const unsigned long first_len = block >= 16 ? 16 : 2;
@@ -268,11 +278,11 @@ void four1_stages(float data[], unsigned long n, int isign) {
 
   // Long stages, one at a time, consecutive twiddles to consecutive values across the whole
   // array; when they are not kept, a chunk of twiddles is made ahead of each pass.
-  double long_w[2 * twiddle_chunk];
+  double long_re[2 * twiddle_chunk], long_im[2 * twiddle_chunk];
   for (unsigned long len = block; len < n; len <<= 1) {
     const unsigned long step = len << 1;
-    const double *kept = four1_kept_twiddles(len, isign);
-    if (kept != nullptr) {
+    const kw_simd::TwiddleRun kept = four1_kept_twiddles(len, isign);
+    if (kept.re != nullptr) {
       simd.four1_runs(data + 1, n / step, step, len, len >> 1, kept);
       continue;
     }
@@ -283,8 +293,8 @@ void four1_stages(float data[], unsigned long n, int isign) {
     for (unsigned long first = 0; first < (len >> 1); first += twiddle_chunk) {
       const unsigned long count =
           (len >> 1) - first < twiddle_chunk ? (len >> 1) - first : twiddle_chunk;
-      fill_twiddles(wr, wi, alpha, beta, count, long_w);
-      simd.four1_runs(data + 1 + 2 * first, n / step, step, len, count, long_w);
+      fill_twiddles(wr, wi, alpha, beta, count, long_re, long_im);
+      simd.four1_runs(data + 1 + 2 * first, n / step, step, len, count, {long_re, long_im});
     }
   }
 }
@@ -534,31 +544,32 @@ void realft(float data[], unsigned long n, int isign) {
   const kw_simd::Kernels &simd = kw_simd::kernels();
   const unsigned long quarter = n >> 2;
   // The untangling's recurrence starts at exp(i*theta), frequency 1.
-  const auto start = [theta](double &wr, double &wi, double &alpha, double &beta) {
-    const double u = kw_crmath::cr_sin(theta / 2.0);
+  const auto start = [](double angle, double &wr, double &wi, double &alpha, double &beta) {
+    const double u = kw_crmath::cr_sin(angle / 2.0);
     alpha = -2.0 * u * u;
-    beta = kw_crmath::cr_sin(theta);
+    beta = kw_crmath::cr_sin(angle);
     wr = 1.0 + alpha;
     wi = beta;
   };
   double wr, wi, alpha, beta;
-  const double *kept = nullptr;
+  kw_simd::TwiddleRun kept = {nullptr, nullptr};
   if (quarter > 1) {
-    kept = realft_kept.get(isign, log2_of(half), [&](double *table) {
-      start(wr, wi, alpha, beta);
-      fill_twiddles(wr, wi, alpha, beta, quarter - 1, table);
+    // Kept as direction +1 (positive angle); the inverse reads the conjugates.
+    kept = realft_kept.get(isign == 1 ? 1 : -1, log2_of(half), [&](double *re, double *im) {
+      start(pi_double / static_cast<double>(half), wr, wi, alpha, beta);
+      fill_twiddles(wr, wi, alpha, beta, quarter - 1, re, im);
     });
   }
-  if (kept != nullptr) {
+  if (kept.re != nullptr) {
     simd.untangle_run(data + 3, data + n - 1, quarter - 1, k1, k2, kept);
   } else if (quarter > 1) {
     // Not kept: the twiddles are made ahead a chunk at a time.
-    start(wr, wi, alpha, beta);
-    double tw[2 * twiddle_chunk];
+    start(theta, wr, wi, alpha, beta);
+    double re[2 * twiddle_chunk], im[2 * twiddle_chunk];
     for (unsigned long first = 1; first < quarter; first += twiddle_chunk) {
       const unsigned long count = quarter - first < twiddle_chunk ? quarter - first : twiddle_chunk;
-      fill_twiddles(wr, wi, alpha, beta, count, tw);
-      simd.untangle_run(data + 2 * first + 1, data + n + 1 - 2 * first, count, k1, k2, tw);
+      fill_twiddles(wr, wi, alpha, beta, count, re, im);
+      simd.untangle_run(data + 2 * first + 1, data + n + 1 - 2 * first, count, k1, k2, {re, im});
     }
   }
   const float h = data[1];
@@ -615,7 +626,7 @@ void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2, un
   // the row-by-row order; the other columns touch each value once and run along the rows.
   const kw_simd::Kernels &simd = kw_simd::kernels();
   const unsigned long quarter = nn3 >> 2;
-  double tw[2 * twiddle_chunk];
+  double tw_re[2 * twiddle_chunk], tw_im[2 * twiddle_chunk];
   for (unsigned long i1 = 1; i1 <= nn1; i1++) {
     const unsigned long r1 = (i1 != 1 ? nn1 - i1 + 2 : 1);  // mirror row
     // The q3 = 0 plane, paired with the Nyquist plane kept in speq; twiddle 1.
@@ -637,11 +648,11 @@ void rlft3(float ***data, float **speq, unsigned long nn1, unsigned long nn2, un
     advance_twiddle(wr, wi, alpha, beta);  // frequency 1
     for (unsigned long first = 1; first < quarter; first += twiddle_chunk) {
       const unsigned long count = quarter - first < twiddle_chunk ? quarter - first : twiddle_chunk;
-      fill_twiddles(wr, wi, alpha, beta, count, tw);
+      fill_twiddles(wr, wi, alpha, beta, count, tw_re, tw_im);
       for (unsigned long i2 = 1; i2 <= nn2; i2++) {
         const unsigned long r2 = (i2 != 1 ? nn2 - i2 + 2 : 1);
         simd.untangle_run(data[i1][i2] + 2 * first + 1, data[r1][r2] + nn3 + 1 - 2 * first, count,
-                          k1, k2, tw);
+                          k1, k2, {tw_re, tw_im});
       }
     }
     const unsigned long mid = 2 * quarter + 1;

@@ -16,6 +16,13 @@ constexpr int width_count = 3;
 // "baseline", "avx2", "avx512": the values of KELVARINWIZARD_SIMD.
 const char *width_name(Width w);
 
+// A run of double twiddles w_c = (wr_c, wi_c), spread out for vectors of doubles: re[2c] and
+// re[2c + 1] both hold wr_c; im[2c] holds -wi_c and im[2c + 1] holds wi_c (negation is exact).
+struct TwiddleRun {
+  const double *re;
+  const double *im;
+};
+
 // The kernels of one width, grouped by family. Each has the plain code's exact semantics; the
 // comments at the plain versions (linalg.cpp, fft.cpp) state them.
 struct Kernels {
@@ -40,22 +47,21 @@ struct Kernels {
 
   // Transforms: four1's butterflies, in each of `blocks` blocks `step` floats apart, of `count`
   // consecutive complex values at the block's start against those `len` floats further on,
-  // twiddle c from tw[2c], tw[2c + 1] (double real, imaginary); products in double from the
-  // widened floats, rounded once; sums in single.
+  // twiddle c of tw; products in double from the widened floats, rounded once; sums in single.
   void (*four1_runs)(float *top, unsigned long blocks, unsigned long step, unsigned long len,
-                     unsigned long count, const double *tw);
+                     unsigned long count, TwiddleRun tw);
   // four1's first three stages on `floats` floats (a multiple of 16) from top: butterflies of
-  // neighbouring values with twiddle w1[0..1], then of values two apart with w2[0..1] for the
-  // first and w2[2..3] for the second of each four, then of values four apart with w3[2j..2j+1]
+  // neighbouring values with twiddle 0 of w1, then of values two apart with twiddles 0 and 1 of
+  // w2 for the first and second of each four, then of values four apart with twiddle j of w3
   // for the j-th of each eight; four1_runs' arithmetic.
-  void (*four1_first_stages)(float *top, unsigned long floats, const double *w1, const double *w2,
-                             const double *w3);
+  void (*four1_first_stages)(float *top, unsigned long floats, TwiddleRun w1, TwiddleRun w2,
+                             TwiddleRun w3);
   // The untangling of realft and rlft3 for `count` frequencies: the value at lo + 2c against its
-  // mirror at hi - 2c, twiddle (tw[2c], tw[2c + 1]). The halves sr, si, ar, ai in single, each
-  // output summed in double from the widened halves, left to right, and rounded once. The
-  // values from lo and those down from hi + 1 do not overlap.
+  // mirror at hi - 2c, twiddle c of tw. The halves sr, si, ar, ai in single, each output summed
+  // in double from the widened halves, left to right, and rounded once. The values from lo and
+  // those down from hi + 1 do not overlap.
   void (*untangle_run)(float *lo, float *hi, unsigned long count, float k1, float k2,
-                       const double *tw);
+                       TwiddleRun tw);
   // fourn's butterflies of `width` floats (a whole stride, one twiddle rounded to single) at
   // `top` against those `half` floats further on, all in single.
   void (*fourn_run)(float *top, unsigned long half, unsigned long width, float wr, float wi);
