@@ -1,6 +1,9 @@
 // The kernels at the baseline width: on x86-64 SSE2, 4 floats and 2 doubles per vector, which
-// every x86-64 processor runs; elsewhere plain arrays of lanes, one operation per lane.
+// every x86-64 processor runs; on processors other than x86-64 and aarch64 plain arrays of
+// lanes, one operation per lane. On aarch64 the baseline is neon.cpp and this file is empty.
 #include "simd.h"
+
+#if !defined(__aarch64__)
 
 #if defined(__x86_64__)
 #include <emmintrin.h>
@@ -121,3 +124,4 @@ struct V {
 const Kernels &baseline_kernels() { return baseline::table; }
 
 }  // namespace kw_simd
+#endif

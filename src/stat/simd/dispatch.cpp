@@ -1,9 +1,11 @@
 // The one place that says which vector widths exist and which one runs.
 //
-//   width      where                 floats / doubles per vector
-//   baseline   every x86-64 (SSE2)   4 / 2      (plain lanes on other processors)
-//   avx2       x86-64 with AVX2      8 / 4
-//   avx512     x86-64 with AVX-512F  16 / 8
+//   width      where                  file          floats / doubles per vector
+//   baseline   every x86-64 (SSE2)    baseline.cpp  4 / 2
+//              every aarch64 (NEON)   neon.cpp      4 / 2
+//              other processors       baseline.cpp  4 / 2 (plain lanes, no vector instructions)
+//   avx2       x86-64 with AVX2       avx2.cpp      8 / 4
+//   avx512     x86-64 with AVX-512F   avx512.cpp    16 / 8
 //
 // The width is chosen once, when the library loads: the widest the processor offers, or the
 // one named by the environment variable KELVARINWIZARD_SIMD (baseline, avx2 or avx512), which
@@ -18,7 +20,11 @@
 
 namespace kw_simd {
 
+#if defined(__aarch64__)
+const Kernels &neon_kernels();
+#else
 const Kernels &baseline_kernels();
+#endif
 #if defined(__x86_64__)
 const Kernels &avx2_kernels();
 const Kernels &avx512_kernels();
@@ -89,7 +95,11 @@ const Kernels &kernels_of(Width w) {
   if (w == Width::avx2) return avx2_kernels();
 #endif
   (void)w;
+#if defined(__aarch64__)
+  return neon_kernels();
+#else
   return baseline_kernels();
+#endif
 }
 
 const Kernels &kernels() {
