@@ -78,8 +78,6 @@ struct V {
   static D muld(D a, D b) { return _mm256_mul_pd(a, b); }
   static D addd(D a, D b) { return _mm256_add_pd(a, b); }
   static D negate_odd(D a) { return _mm256_xor_pd(a, _mm256_setr_pd(0.0, -0.0, 0.0, -0.0)); }
-  static D dup_even(D a) { return _mm256_movedup_pd(a); }
-  static D dup_odd(D a) { return _mm256_permute_pd(a, 0xF); }
   static D swap_pairs(D a) { return _mm256_permute_pd(a, 0x5); }
   static D sub_even_add_odd(D a, D b) {
     return _mm256_blend_pd(_mm256_sub_pd(a, b), _mm256_add_pd(a, b), 0xA);

@@ -86,8 +86,6 @@ struct V {
     return _mm512_castsi512_pd(
         _mm512_xor_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(odd_signs)));
   }
-  static D dup_even(D a) { return _mm512_movedup_pd(a); }
-  static D dup_odd(D a) { return _mm512_permute_pd(a, 0xFF); }
   static D swap_pairs(D a) { return _mm512_permute_pd(a, 0x55); }
   static D sub_even_add_odd(D a, D b) {
     return _mm512_mask_blend_pd(0xAA, _mm512_sub_pd(a, b), _mm512_add_pd(a, b));

@@ -58,10 +58,7 @@ struct V {
   static D loadd(const double *p) { return _mm_loadu_pd(p); }
   static D muld(D a, D b) { return _mm_mul_pd(a, b); }
   static D addd(D a, D b) { return _mm_add_pd(a, b); }
-  static D dup_even(D a) { return _mm_unpacklo_pd(a, a); }
-  static D dup_odd(D a) { return _mm_unpackhi_pd(a, a); }
   static D swap_pairs(D a) { return _mm_shuffle_pd(a, a, 1); }
-  static D sub_even_add_odd(D a, D b) { return _mm_move_sd(_mm_add_pd(a, b), _mm_sub_pd(a, b)); }
 };
 #else
 // Plain lanes: every operation a loop over the lanes, each lane rounding once as the scalar
@@ -109,10 +106,7 @@ struct V {
   static D loadd(const double *p) { return D{{p[0], p[1]}}; }
   static D muld(D a, D b) { return D{{a.v[0] * b.v[0], a.v[1] * b.v[1]}}; }
   static D addd(D a, D b) { return D{{a.v[0] + b.v[0], a.v[1] + b.v[1]}}; }
-  static D dup_even(D a) { return D{{a.v[0], a.v[0]}}; }
-  static D dup_odd(D a) { return D{{a.v[1], a.v[1]}}; }
   static D swap_pairs(D a) { return D{{a.v[1], a.v[0]}}; }
-  static D sub_even_add_odd(D a, D b) { return D{{a.v[0] - b.v[0], a.v[1] + b.v[1]}}; }
 };
 #endif
 

@@ -28,6 +28,7 @@ struct V {
   static F addf(F a, F b) { return vaddq_f32(a, b); }
   static F subf(F a, F b) { return vsubq_f32(a, b); }
   static F mulf(F a, F b) { return vmulq_f32(a, b); }
+  static constexpr bool masked = false;
   // |x[j]| where uses[j] == 0, else -1.
   static F candidates(const float *x, const int *uses) {
     const uint32x4_t unused = vceqzq_s32(vld1q_s32(uses));
@@ -54,12 +55,8 @@ struct V {
   static H narrow(D x) { return vcvt_f32_f64(x); }
   static D loadd(const double *p) { return vld1q_f64(p); }
   static D muld(D a, D b) { return vmulq_f64(a, b); }
-  static D dup_even(D a) { return vdupq_laneq_f64(a, 0); }
-  static D dup_odd(D a) { return vdupq_laneq_f64(a, 1); }
+  static D addd(D a, D b) { return vaddq_f64(a, b); }
   static D swap_pairs(D a) { return vextq_f64(a, a, 1); }
-  static D sub_even_add_odd(D a, D b) {
-    return vcopyq_laneq_f64(vsubq_f64(a, b), 1, vaddq_f64(a, b), 1);
-  }
 };
 
 #include "kernels.inc"
