@@ -168,15 +168,20 @@ void four1_stage_coefficients(unsigned long len, int isign, double &alpha, doubl
 // Stores the next count twiddles of the recurrence, spread out for the kernels (re = (wr, wr),
 // im = (-wi, wi) per twiddle), advancing (wr, wi) once after each: the very sequence of values
 // the butterfly loops would otherwise produce one at a time.
+// The recurrence runs in locals: through the references, every store to the tables could
+// alias (wr, wi), and each step would wait for its own stores to be read back.
 void fill_twiddles(double &wr, double &wi, double alpha, double beta, unsigned long count,
                    double re[], double im[]) {
+  double r = wr, i = wi;
   for (unsigned long c = 0; c < count; c++) {
-    re[2 * c] = wr;
-    re[2 * c + 1] = wr;
-    im[2 * c] = -wi;
-    im[2 * c + 1] = wi;
-    advance_twiddle(wr, wi, alpha, beta);
+    re[2 * c] = r;
+    re[2 * c + 1] = r;
+    im[2 * c] = -i;
+    im[2 * c + 1] = i;
+    advance_twiddle(r, i, alpha, beta);
   }
+  wr = r;
+  wi = i;
 }
 
 // Twiddle sequences kept from one call to the next. A stage's twiddles depend only on its
