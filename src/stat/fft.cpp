@@ -107,17 +107,80 @@ constexpr unsigned tile_bits = 4;
 // Long runs go tile by tile: with x = (hi, mid, lo), rev(x) = (rev lo, rev mid, rev hi), so all
 // the elements sharing one middle part trade with those of its reversed middle part, 2 x 256
 // elements that stay in cache while they are exchanged.
+//
+// Which elements trade places is listed ahead, so that no branch on the index decides it (such
+// a branch goes either way at random and costs more than the exchange): for runs shorter than
+// 2^8, the pairs (x, rev x) with x < rev x; for a tile traded with itself, the (hi, lo) whose
+// partner (rev lo, rev hi) comes later.
+constexpr struct ReversalPairs {
+  static constexpr unsigned short_total = 105;  // pairs over bits = 0..7
+  static constexpr unsigned tile_total = 120;   // (256 - 16 palindromes) / 2
+  unsigned char first[2 * tile_bits + 1];       // pairs of `bits` at first[bits]..first[bits + 1]
+  unsigned char x[short_total], y[short_total];
+  unsigned char hi[tile_total], lo[tile_total];
+  constexpr ReversalPairs() : first(), x(), y(), hi(), lo() {
+    unsigned n = 0;
+    for (unsigned bits = 0; bits < 2 * tile_bits; bits++) {
+      first[bits] = static_cast<unsigned char>(n);
+      for (unsigned v = 0; v < (1u << bits); v++) {
+        const unsigned r = rev8.rev[v] >> (8 - bits);
+        if (v < r) x[n] = static_cast<unsigned char>(v), y[n++] = static_cast<unsigned char>(r);
+      }
+    }
+    first[2 * tile_bits] = static_cast<unsigned char>(n);
+    n = 0;
+    for (unsigned h = 0; h < (1u << tile_bits); h++)
+      for (unsigned l = 0; l < (1u << tile_bits); l++) {
+        const unsigned rh = rev8.rev[h] >> (8 - tile_bits), rl = rev8.rev[l] >> (8 - tile_bits);
+        if (h < rl || (h == rl && l < rh)) hi[n] = static_cast<unsigned char>(h), lo[n++] = static_cast<unsigned char>(l);
+      }
+  }
+} reversal_pairs;
+
+// The tiled reversal of one run of complex values (8 bytes each, moved whole) in
+// (hi, mid, lo) order: both tiles of a pair are read into a buffer row by row, then written
+// back row by row, each element from its partner: X[hi][lo] <- Y[rev lo][rev hi] and
+// Y[h][l] <- X[rev l][rev h]. Every row of 16 values is read once and written once, whole,
+// however far apart the rows lie (a power of two apart, they share cache sets).
+void reverse_complex_tiles(float run[], unsigned mid_bits, const unsigned long rev_side[]) {
+  constexpr unsigned long side = 1ul << tile_bits;
+  const unsigned high_shift = mid_bits + tile_bits;
+  std::uint64_t x[side][side], y[side][side];
+  const auto row = [&](unsigned long r, unsigned long m) {
+    return run + 2 * ((r << high_shift) | (m << tile_bits));
+  };
+  for (unsigned long mid = 0; mid < (1ul << mid_bits); mid++) {
+    const unsigned long rmid = reverse_bits(mid, mid_bits);
+    if (rmid < mid) continue;  // this pair of tiles was exchanged from the other side
+    for (unsigned long r = 0; r < side; r++) std::memcpy(x[r], row(r, mid), sizeof x[r]);
+    if (rmid != mid)
+      for (unsigned long r = 0; r < side; r++) std::memcpy(y[r], row(r, rmid), sizeof y[r]);
+    const std::uint64_t(*from_y)[side] = rmid != mid ? y : x;  // a tile traded with itself
+    for (unsigned long hi = 0; hi < side; hi++) {
+      std::uint64_t out[side];
+      for (unsigned long lo = 0; lo < side; lo++) out[lo] = from_y[rev_side[lo]][rev_side[hi]];
+      std::memcpy(row(hi, mid), out, sizeof out);
+    }
+    if (rmid != mid) {
+      for (unsigned long h = 0; h < side; h++) {
+        std::uint64_t out[side];
+        for (unsigned long l = 0; l < side; l++) out[l] = x[rev_side[l]][rev_side[h]];
+        std::memcpy(row(h, rmid), out, sizeof out);
+      }
+    }
+  }
+}
+
 template <unsigned long kWidth>
 void bit_reverse_runs_of(float data[], unsigned long width, unsigned bits, unsigned long runs) {
   const unsigned long count = 1ul << bits;
   const unsigned long span = width * count;
+  const ReversalPairs &pairs = reversal_pairs;
   if (bits < 2 * tile_bits) {
-    unsigned char rev[1u << (2 * tile_bits)];
-    for (unsigned long x = 0; x < count; x++) rev[x] = static_cast<unsigned char>(rev8.rev[x] >> (8 - bits));
     for (unsigned long k = 0; k < runs; k++) {
       float *run = data + 1 + k * span;
-      for (unsigned long x = 0; x < count; x++)
-        if (rev[x] > x) swap_elements<kWidth>(run, x * width, rev[x] * width, width);
+      for (unsigned p = pairs.first[bits]; p < pairs.first[bits + 1]; p++)
+        swap_elements<kWidth>(run, pairs.x[p] * width, pairs.y[p] * width, width);
     }
     return;
   }
@@ -130,20 +193,32 @@ void bit_reverse_runs_of(float data[], unsigned long width, unsigned bits, unsig
     rev_side[v] = reverse_bits(v, tile_bits);
     rev_side_high[v] = rev_side[v] << high_shift;
   }
+  // Rows 2^(mid_bits + 4) complex values apart, 4 KiB or more, share cache sets: complex
+  // values then go through a buffer a row at a time.
+  if (kWidth == 2 && mid_bits >= 5) {
+    for (unsigned long k = 0; k < runs; k++)
+      reverse_complex_tiles(data + 1 + k * span, mid_bits, rev_side);
+    return;
+  }
   for (unsigned long k = 0; k < runs; k++) {
     float *run = data + 1 + k * span;
     for (unsigned long mid = 0; mid < (1ul << mid_bits); mid++) {
       const unsigned long rmid = reverse_bits(mid, mid_bits);
       if (rmid < mid) continue;  // this pair of tiles was exchanged from the other side
+      if (rmid == mid) {         // a tile traded with itself: each pair once
+        for (unsigned p = 0; p < ReversalPairs::tile_total; p++) {
+          const unsigned long x = (static_cast<unsigned long>(pairs.hi[p]) << high_shift) |
+                                  (mid << tile_bits) | pairs.lo[p];
+          const unsigned long y = rev_side_high[pairs.lo[p]] | (mid << tile_bits) | rev_side[pairs.hi[p]];
+          swap_elements<kWidth>(run, x * width, y * width, width);
+        }
+        continue;
+      }
       for (unsigned long hi = 0; hi < side; hi++) {
         const unsigned long x_row = (hi << high_shift) | (mid << tile_bits);
         const unsigned long y_col = (rmid << tile_bits) | rev_side[hi];
-        for (unsigned long lo = 0; lo < side; lo++) {
-          const unsigned long x = x_row | lo;
-          const unsigned long y = rev_side_high[lo] | y_col;
-          if (rmid == mid && y <= x) continue;  // a tile traded with itself: each pair once
-          swap_elements<kWidth>(run, x * width, y * width, width);
-        }
+        for (unsigned long lo = 0; lo < side; lo++)
+          swap_elements<kWidth>(run, (x_row | lo) * width, (rev_side_high[lo] | y_col) * width, width);
       }
     }
   }
