@@ -65,12 +65,19 @@ constexpr int kColumnBlock = 256;
 // sums[j - j0] = sum over k = r0..r1 of a[k][c] * a[k][j], in ascending k from 0. Walking the
 // rows instead of the columns leaves every sum its own accumulator and its own order.
 inline void column_dots(float **a, int c, int r0, int r1, int j0, int width, float *sums) {
-  kw_simd::kernels().column_dots(a, c, r0, r1, j0, width, sums);
+  for (int t = 0; t < width; t++) sums[t] = 0.0f;
+  for (int k = r0; k <= r1; k++) {
+    const float *row = a[k];
+    add_scaled<true>(sums, row + j0, row[c], width);
+  }
 }
 
 // a[k][j] += f[j - j0] * a[k][c] for k = r0..r1 and the columns of the block.
 inline void column_updates(float **a, int c, int r0, int r1, int j0, int width, const float *f) {
-  kw_simd::kernels().column_updates(a, c, r0, r1, j0, width, f);
+  for (int k = r0; k <= r1; k++) {
+    float *row = a[k];
+    add_scaled(row + j0, f, row[c], width);
+  }
 }
 
 // Plane rotations of the columns c, c + 1, ..., c + count of one matrix, as a QR sweep produces

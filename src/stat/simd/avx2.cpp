@@ -23,13 +23,6 @@ struct V {
   static F addf(F a, F b) { return _mm256_add_ps(a, b); }
   static F subf(F a, F b) { return _mm256_sub_ps(a, b); }
   static F mulf(F a, F b) { return _mm256_mul_ps(a, b); }
-  // The first `lanes` floats only, the others zero; masked-off floats are never touched.
-  static constexpr bool masked = true;
-  static __m256i first(int lanes) {
-    return _mm256_cmpgt_epi32(_mm256_set1_epi32(lanes), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-  }
-  static F maskloadf(const float *p, int lanes) { return _mm256_maskload_ps(p, first(lanes)); }
-  static void maskstoref(float *p, int lanes, F x) { _mm256_maskstore_ps(p, first(lanes), x); }
   // |x[j]| where uses[j] == 0, else -1.
   static F candidates(const float *x, const int *uses) {
     const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(uses));

@@ -30,11 +30,6 @@ struct V {
   static F addf(F a, F b) { return _mm512_add_ps(a, b); }
   static F subf(F a, F b) { return _mm512_sub_ps(a, b); }
   static F mulf(F a, F b) { return _mm512_mul_ps(a, b); }
-  // The first `lanes` floats only, the others zero; masked-off floats are never touched.
-  static constexpr bool masked = true;
-  static __mmask16 first(int lanes) { return static_cast<__mmask16>((1u << lanes) - 1u); }
-  static F maskloadf(const float *p, int lanes) { return _mm512_maskz_loadu_ps(first(lanes), p); }
-  static void maskstoref(float *p, int lanes, F x) { _mm512_mask_storeu_ps(p, first(lanes), x); }
   // |x[j]| where uses[j] == 0, else -1.
   static F candidates(const float *x, const int *uses) {
     const __mmask16 unused = _mm512_cmpeq_epi32_mask(_mm512_loadu_si512(uses), _mm512_setzero_si512());

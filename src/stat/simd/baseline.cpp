@@ -28,7 +28,6 @@ struct V {
   static F addf(F a, F b) { return _mm_add_ps(a, b); }
   static F subf(F a, F b) { return _mm_sub_ps(a, b); }
   static F mulf(F a, F b) { return _mm_mul_ps(a, b); }
-  static constexpr bool masked = false;
   // |x[j]| where uses[j] == 0, else -1.
   static F candidates(const float *x, const int *uses) {
     const __m128 unused = _mm_castsi128_ps(
@@ -81,7 +80,6 @@ struct V {
   static F addf(F a, F b) { for (int i = 0; i < 4; i++) a.v[i] = a.v[i] + b.v[i]; return a; }
   static F subf(F a, F b) { for (int i = 0; i < 4; i++) a.v[i] = a.v[i] - b.v[i]; return a; }
   static F mulf(F a, F b) { for (int i = 0; i < 4; i++) a.v[i] = a.v[i] * b.v[i]; return a; }
-  static constexpr bool masked = false;
   static F candidates(const float *x, const int *uses) {
     F r;
     for (int i = 0; i < 4; i++) r.v[i] = uses[i] == 0 ? __builtin_fabsf(x[i]) : -1.0f;

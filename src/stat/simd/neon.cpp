@@ -28,7 +28,6 @@ struct V {
   static F addf(F a, F b) { return vaddq_f32(a, b); }
   static F subf(F a, F b) { return vsubq_f32(a, b); }
   static F mulf(F a, F b) { return vmulq_f32(a, b); }
-  static constexpr bool masked = false;
   // |x[j]| where uses[j] == 0, else -1.
   static F candidates(const float *x, const int *uses) {
     const uint32x4_t unused = vceqzq_s32(vld1q_s32(uses));

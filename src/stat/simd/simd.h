@@ -45,12 +45,6 @@ struct Kernels {
   // x - sn * (y + x * tau), y + sn * (x - y * tau).
   void (*jacobi_rotate_rows)(float *x, float *y, int n, float sn, float tau);
 
-  // Householder steps over the columns j0..j0+width-1 of rows r0..r1 (linear algebra), column
-  // c outside them: sums[t] = sum over k of a[k][c] * a[k][j0 + t], each a running sum from 0
-  // in ascending k, as s + a[k][c] * x; and a[k][j0 + t] = a[k][j0 + t] + f[t] * a[k][c].
-  void (*column_dots)(float **a, int c, int r0, int r1, int j0, int width, float *sums);
-  void (*column_updates)(float **a, int c, int r0, int r1, int j0, int width, const float *f);
-
   // Transforms: four1's butterflies, in each of `blocks` blocks `step` floats apart, of `count`
   // consecutive complex values at the block's start against those `len` floats further on,
   // twiddle c of tw; products in double from the widened floats, rounded once; sums in single.
