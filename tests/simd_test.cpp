@@ -240,6 +240,31 @@ TEST(Simd, ButterfliesMatchPlainLoops) {
         expect_same(got, want, "four1_first_stages", w);
       }
     }
+    // The bit reversal on the way into the first three stages, against the reversal done first.
+    {
+      unsigned char rev8[256];
+      for (unsigned v = 0; v < 256; v++) {
+        unsigned r = 0;
+        for (unsigned b = 0; b < 8; b++) r |= ((v >> b) & 1u) << (7 - b);
+        rev8[v] = static_cast<unsigned char>(r);
+      }
+      const double *tw = other;
+      for (unsigned long points : {32ul, 64ul, 256ul, 2048ul}) {
+        unsigned bits = 0;
+        while ((1ul << bits) < points) bits++;
+        const std::vector<float> x = values(2 * points, points + 3);
+        std::vector<float> got(2 * points), want(2 * points);
+        for (unsigned long i = 0; i < points; i++) {
+          unsigned long r = 0;
+          for (unsigned b = 0; b < bits; b++) r |= ((i >> b) & 1ul) << (bits - 1 - b);
+          want[2 * r] = x[2 * i], want[2 * r + 1] = x[2 * i + 1];
+        }
+        const Spread s1(tw, 1), s2(tw + 2, 2), s3(tw + 6, 4);
+        kw_simd::kernels_of(Width::baseline).four1_first_stages(want.data(), 2 * points, s1.run(), s2.run(), s3.run());
+        k.four1_reverse_first_stages(x.data(), got.data(), points, rev8, 8 - (bits - 3), s1.run(), s2.run(), s3.run());
+        expect_same(got, want, "four1_reverse_first_stages", w);
+      }
+    }
     // The untangling of realft and rlft3: count values up from lo against their mirrors down
     // from hi, in both directions (k2 = -0.5 forward, +0.5 inverse).
     for (unsigned long count : {1ul, 2ul, 3ul, 4ul, 5ul, 7ul, 8ul, 9ul, 16ul, 31ul, 100ul}) {

@@ -317,6 +317,10 @@ kw_simd::TwiddleRun four1_kept_twiddles(unsigned long len, int isign) {
   });
 }
 
+// The longest transform whose bit reversal goes with its first stages, through a buffer of
+// 16 KiB on the stack (window numbers of at most 8 bits).
+constexpr unsigned long fused_reversal_points = 2048;
+
 // Floats of one block that four1 carries through all its short stages before the next block
 // (4 KiB, so the block stays in the first-level cache), and the twiddles computed ahead per pass
 // of a long stage when they are not kept.
@@ -327,7 +331,9 @@ constexpr unsigned long twiddle_chunk = 256;
 // disjoint pairs of values, so their order is free; each value still meets the stages in
 // ascending order with the twiddle the recurrence gives it, so every bit is that of the plain
 // loop (m outer, i inner, one twiddle step per m).
-void four1_stages(float data[], unsigned long n, int isign) {
+// When `unreversed` is given, data holds nothing yet: the bit reversal of the n floats at
+// `unreversed` is done on the way in, with the first three stages (n / 2 >= 32 points).
+void four1_stages(float data[], unsigned long n, int isign, const float *unreversed = nullptr) {
   // Short stages (transform step 2*len within one block): every block runs through all of them
   // while it is in cache. short_w[len - 2 ..] points to stage len's len/2 twiddles.
   const kw_simd::Kernels &simd = kw_simd::kernels();
@@ -348,8 +354,13 @@ void four1_stages(float data[], unsigned long n, int isign) {
   }
   // The first three stages go together, in registers, when the block holds them.
   const unsigned long first_len = block >= 16 ? 16 : 2;
+  if (unreversed != nullptr) {
+    const unsigned window_bits = log2_of(n >> 4);  // windows of 8 complex values
+    simd.four1_reverse_first_stages(unreversed, data + 1, n >> 1, rev8.rev, 8 - window_bits,
+                                    short_w[1], short_w[2], short_w[3]);
+  }
   for (unsigned long base = 1; base < n; base += block) {
-    if (first_len == 16)
+    if (first_len == 16 && unreversed == nullptr)
       simd.four1_first_stages(data + base, block, short_w[1], short_w[2], short_w[3]);
     for (unsigned long len = first_len; len < block; len <<= 1)
       simd.four1_runs(data + base, block / (len << 1), len << 1, len, len >> 1,
@@ -549,6 +560,15 @@ void four1(float data[], unsigned long nn, int isign) {
     nrerror("four1: number of points is not a power of two");
 
   const unsigned long n = nn << 1;  // float count
+
+  // Short transforms read their values in bit-reversed order straight into the first stages,
+  // into a buffer that is copied back at the end: one pass over the data less.
+  if (nn >= 32 && nn <= fused_reversal_points) {
+    float work[2 * fused_reversal_points + 1];  // addressed from 1, as data
+    four1_stages(work, n, isign, data + 1);
+    std::memcpy(data + 1, work + 1, n * sizeof(float));
+    return;
+  }
 
   // Bit reversal of the nn complex values.
   bit_reverse_runs(data, 2, log2_of(nn), 1);

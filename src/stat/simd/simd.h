@@ -56,6 +56,13 @@ struct Kernels {
   // for the j-th of each eight; four1_runs' arithmetic.
   void (*four1_first_stages)(float *top, unsigned long floats, TwiddleRun w1, TwiddleRun w2,
                              TwiddleRun w3);
+  // The bit reversal of `points` complex values (a power of two, at least 32) from src, with
+  // four1_first_stages on the way, into dst (not overlapping src): window w of dst (values
+  // 8w..8w+7) receives the source values rev(8w + j) = rev3(j) * points / 8 + rev(w), where
+  // rev(w) = rev8[w] >> shift reverses the window number's log2(points / 8) bits.
+  void (*four1_reverse_first_stages)(const float *src, float *dst, unsigned long points,
+                                     const unsigned char *rev8, unsigned shift, TwiddleRun w1,
+                                     TwiddleRun w2, TwiddleRun w3);
   // The untangling of realft and rlft3 for `count` frequencies: the value at lo + 2c against its
   // mirror at hi - 2c, twiddle c of tw. The halves sr, si, ar, ai in single, each output summed
   // in double from the widened halves, left to right, and rounded once. The values from lo and
