@@ -118,7 +118,8 @@ constexpr struct ReversalPairs {
   unsigned char first[2 * tile_bits + 1];       // pairs of `bits` at first[bits]..first[bits + 1]
   unsigned char x[short_total], y[short_total];
   unsigned char hi[tile_total], lo[tile_total];
-  constexpr ReversalPairs() : first(), x(), y(), hi(), lo() {
+  unsigned tile_count;
+  constexpr ReversalPairs() : first(), x(), y(), hi(), lo(), tile_count(0) {
     unsigned n = 0;
     for (unsigned bits = 0; bits < 2 * tile_bits; bits++) {
       first[bits] = static_cast<unsigned char>(n);
@@ -134,8 +135,12 @@ constexpr struct ReversalPairs {
         const unsigned rh = rev8.rev[h] >> (8 - tile_bits), rl = rev8.rev[l] >> (8 - tile_bits);
         if (h < rl || (h == rl && l < rh)) hi[n] = static_cast<unsigned char>(h), lo[n++] = static_cast<unsigned char>(l);
       }
+    tile_count = n;
   }
 } reversal_pairs;
+static_assert(reversal_pairs.first[2 * tile_bits] == ReversalPairs::short_total &&
+                  reversal_pairs.tile_count == ReversalPairs::tile_total,
+              "every exchange listed");
 
 // The tiled reversal of one run of complex values (8 bytes each, moved whole) in
 // (hi, mid, lo) order: both tiles of a pair are read into a buffer row by row, then written
